@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test twice: a normal build and a build with
+# AddressSanitizer + UndefinedBehaviorSanitizer. Headless: no display and no sound card needed.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/install-deps.sh"
+
+export QT_QPA_PLATFORM=offscreen
+export SDL_AUDIODRIVER=dummy
+jobs=$(nproc)
+
+run_suite() {
+    local dir=$1; shift
+    echo "==== building $dir ($*)"
+    cmake -S "$root" -B "$dir" -G Ninja "$@"
+    cmake --build "$dir" -j "$jobs"
+    echo "==== testing $dir"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+status=0
+run_suite "$root/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo || status=1
+run_suite "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTONVERA_SANITIZE=ON \
+    -DTONVERA_BUILD_BENCH=OFF || status=1
+if [ $status -ne 0 ]; then
+    echo "tests: FAILED"
+fi
+exit $status

@@ -1,0 +1,42 @@
+// Reads one audio file (or the first audio track of a video file) through FFmpeg into interleaved
+// 32-bit float frames at the file's own sample rate and channel count.
+//
+// Contracts the stream layer relies on:
+// - lengthFrames() is exact: encoder delay and padding (MP3, AAC) are already trimmed, and a
+//   container that lies about its duration has been scanned.
+// - seek(frame) is sample-accurate: read() after seek(n) yields exactly the frames a straight read
+//   would have yielded from frame n on.
+// - read() returns fewer frames than asked only at the end of the file (0 = end). A decode error in
+//   the middle of a file ends it there (a truncated file plays what is there).
+// Not thread-safe: one thread at a time (the stream's worker, or a decoding caller).
+#ifndef TONVERA_AUDIOLIB_AUDIODECODER_H
+#define TONVERA_AUDIOLIB_AUDIODECODER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace audiolib {
+
+class AudioDecoder {
+public:
+    virtual ~AudioDecoder() = default;
+
+    // nullptr on failure; *error (if given) then holds a readable reason.
+    static std::unique_ptr<AudioDecoder> open(const std::string& utf8Path, std::string* error);
+
+    virtual int sampleRate() const = 0;
+    virtual int channels() const = 0;
+    // Bits per sample of the source, 0 when not meaningful (lossy codecs).
+    virtual int sourceBits() const = 0;
+    virtual std::uint64_t lengthFrames() const = 0;
+    virtual std::size_t read(float* interleaved, std::size_t frames) = 0;
+    virtual bool seek(std::uint64_t frame) = 0;
+    // Frames delivered so far since open or the last seek, counted from the file's start.
+    virtual std::uint64_t positionFrames() const = 0;
+};
+
+}  // namespace audiolib
+
+#endif

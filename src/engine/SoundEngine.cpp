@@ -1,0 +1,206 @@
+#include "engine/SoundEngine.h"
+
+#include <cmath>
+
+#include "audiolib/audiolib.h"
+#include "logging/Console.h"
+#include "logging/Logger.h"
+
+namespace {
+
+Logger& log() { return Logger::sharedSingleton(); }
+
+// Library results in seconds become whole seconds of the file, truncated toward zero. A failed
+// conversion (-1) reads as 0 rather than wrapping around.
+std::uint32_t wholeSeconds(double seconds) {
+    if (!(seconds > 0.0)) return 0;
+    if (seconds >= 4294967295.0) return 4294967295U;
+    return static_cast<std::uint32_t>(seconds);
+}
+
+}  // namespace
+
+SoundEngine& SoundEngine::sharedSingleton() {
+    // Made once, under the runtime's own lock for function-local statics.
+    static SoundEngine instance;
+    return instance;
+}
+
+int SoundEngine::versionString() { return static_cast<int>(BASS_GetVersion() >> 16); }
+
+bool SoundEngine::initialize() {
+    console("SoundEngine: FX-Version: %i", static_cast<int>(BASS_FX_GetVersion() >> 16));
+
+    BASS_DEVICEINFO info{};
+    for (DWORD n = 1; BASS_GetDeviceInfo(n, &info); ++n) {
+        if ((info.flags & BASS_DEVICE_ENABLED) == 0) continue;
+        log().write("--------------------------------------");
+        log().writef("SoundEngine: device %i information name: %s", static_cast<int>(n),
+                     info.name ? info.name : "");
+        if (info.flags & BASS_DEVICE_DEFAULT) {
+            log().write("SoundEngine: device is default");
+        }
+    }
+
+    if (!BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
+        log().writef("SoundEngine: cannot initialize sound library / device: %i",
+                     BASS_ErrorGetCode());
+        return false;
+    }
+    bassDevice_ = static_cast<int>(BASS_GetDevice());
+    log().writef("SoundEngine: initialized sound library / device: %i",
+                 static_cast<int>(BASS_GetDevice()));
+    log().writef("SoundEngine: volume %f", static_cast<double>(BASS_GetVolume()));
+
+    BASS_INFO bi{};
+    if (BASS_GetInfo(&bi)) {
+        log().writef("SoundEngine: information flags: %u", bi.flags);
+        log().writef("SoundEngine: information hwsize: %u", bi.hwsize);
+        log().writef("SoundEngine: information hwfree: %u", bi.hwfree);
+        log().writef("SoundEngine: information freesam: %u", bi.freesam);
+        log().writef("SoundEngine: information free3d: %u", bi.free3d);
+        log().writef("SoundEngine: information minrate: %u", bi.minrate);
+        log().writef("SoundEngine: information maxrate: %u", bi.maxrate);
+        log().writef("SoundEngine: information minbuf: %u", bi.minbuf);
+        log().writef("SoundEngine: information latency: %u", bi.latency);
+        log().writef("SoundEngine: information freq: %u", bi.freq);
+    }
+    return true;
+}
+
+bool SoundEngine::open(const std::string& path) {
+    // The old music goes first, so a failed open leaves none loaded (and silent at once).
+    BASS_MusicFree(musicChannel_);
+    BASS_StreamFree(musicChannel_);
+    musicChannel_ = 0;
+
+    const HSTREAM source = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0,
+                                                 BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    if (source == 0) {
+        log().writef("SoundEngine: failed to load file: %s", path.c_str());
+        return false;
+    }
+    const HSTREAM tempo = BASS_FX_TempoCreate(source, BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP);
+    if (tempo == 0) {
+        // The tempo stream did not take ownership, so the source would otherwise leak.
+        BASS_StreamFree(source);
+        log().writef("SoundEngine: failed to create fx channel for file: %s", path.c_str());
+        return false;
+    }
+    musicChannel_ = tempo;
+
+    const HFX gain = BASS_ChannelSetFX(musicChannel_, BASS_FX_BFX_VOLUME, 1);
+    const BASS_BFX_VOLUME doubled{BASS_BFX_CHANALL, 2.0F};
+    BASS_FXSetParameters(gain, &doubled);
+
+    setMusicFile(path);
+    log().writef("SoundEngine: opened music file %s in channel: %u", musicFile().c_str(),
+                 musicChannel_);
+    return true;
+}
+
+bool SoundEngine::musicAvailable() const { return musicChannel_ != 0; }
+
+void SoundEngine::play() {
+    if (!BASS_ChannelPlay(musicChannel_, FALSE)) {
+        log().writef("SoundEngine.play: channel: %u ERROR CODE: %i  device: %i", musicChannel_,
+                     BASS_ErrorGetCode(), static_cast<int>(BASS_GetDevice()));
+    }
+}
+
+void SoundEngine::pause() {
+    BASS_ChannelPause(musicChannel_);
+    console("SoundEngine: pause");
+}
+
+bool SoundEngine::isPlaying() const {
+    return BASS_ChannelIsActive(musicChannel_) == BASS_ACTIVE_PLAYING;
+}
+
+void SoundEngine::setVolume(float volume) {
+    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_VOL, volume / 100.0F);
+}
+
+void SoundEngine::setTempo(float percent) {
+    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO, percent);
+}
+
+void SoundEngine::setPitch(float semitones) {
+    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH, semitones);
+}
+
+void SoundEngine::setSamplerate(float hz) {
+    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_FREQ, hz);
+}
+
+namespace {
+float attribute(DWORD channel, DWORD attrib) {
+    float value = 0.0F;
+    BASS_ChannelGetAttribute(channel, attrib, &value);
+    return value;
+}
+}  // namespace
+
+float SoundEngine::volume() const { return attribute(musicChannel_, BASS_ATTRIB_VOL); }
+float SoundEngine::tempo() const { return attribute(musicChannel_, BASS_ATTRIB_TEMPO); }
+float SoundEngine::pitch() const { return attribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH); }
+float SoundEngine::samplerate() const { return attribute(musicChannel_, BASS_ATTRIB_FREQ); }
+
+void SoundEngine::setCurrentPosition(std::uint32_t seconds) {
+    const QWORD bytes = BASS_ChannelSeconds2Bytes(musicChannel_, static_cast<double>(seconds));
+    BASS_ChannelSetPosition(musicChannel_, bytes, BASS_POS_BYTE);
+}
+
+std::uint32_t SoundEngine::currentpos() const {
+    const QWORD bytes = BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE);
+    return wholeSeconds(BASS_ChannelBytes2Seconds(musicChannel_, bytes));
+}
+
+std::uint32_t SoundEngine::length() const {
+    const QWORD bytes = BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE);
+    return wholeSeconds(BASS_ChannelBytes2Seconds(musicChannel_, bytes));
+}
+
+float SoundEngine::tempoRatio() const {
+    if (musicChannel_ == 0) return 0.0F;
+    return BASS_FX_TempoGetRateRatio(musicChannel_);
+}
+
+std::uint32_t SoundEngine::numChannels() const {
+    BASS_CHANNELINFO info{};
+    if (!BASS_ChannelGetInfo(musicChannel_, &info)) return 0;
+    return info.chans;
+}
+
+void SoundEngine::switchToDevice() {
+    // The library's current device belongs to the calling thread: this affects the caller only.
+    console("SoundEngine: before switched to device: %i: ", static_cast<int>(BASS_GetDevice()));
+    BASS_SetDevice(static_cast<DWORD>(bassDevice_));
+    console("SoundEngine: after switched to device: %i: ", static_cast<int>(BASS_GetDevice()));
+}
+
+bool SoundEngine::close() {
+    if (!BASS_Free()) {
+        console("SoundEngine.close: ERROR CODE: %i", BASS_ErrorGetCode());
+        return false;
+    }
+    return true;
+}
+
+void SoundEngine::reset() {
+    BASS_ChannelStop(musicChannel_);
+    BASS_MusicFree(musicChannel_);
+    BASS_StreamFree(musicChannel_);
+    // The handle is gone with the stream; keeping it would make musicAvailable() lie.
+    musicChannel_ = 0;
+}
+
+std::string SoundEngine::musicFile() const {
+    std::lock_guard<std::mutex> guard(musicFileMutex_);
+    return musicFile_;
+}
+
+void SoundEngine::setMusicFile(const std::string& path) {
+    std::lock_guard<std::mutex> guard(musicFileMutex_);
+    musicFile_ = path;
+}

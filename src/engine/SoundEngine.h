@@ -1,0 +1,82 @@
+// The one audio engine of the process: the output device, the one piece of music (a decoding
+// source stream, a tempo stream over it and a gain effect on that), one-shot samples, and the
+// spectrum and waveform data of what is sounding.
+//
+// Threads: everything is called on the main thread, except tempo(), pitch(), samplerate(),
+// musicFile() and switchToDevice(), which the export worker thread calls too. The audio library
+// underneath is thread-safe; musicFile is guarded by its own mutex. spectrumData() and waveData()
+// hold the engine's recursive lock for their whole run; no other operation takes it.
+#ifndef TONVERA_ENGINE_SOUNDENGINE_H
+#define TONVERA_ENGINE_SOUNDENGINE_H
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class SoundEngine {
+public:
+    // Plain construction: no device, no music. Tests make their own engines; the program uses
+    // sharedSingleton().
+    SoundEngine() = default;
+    SoundEngine(const SoundEngine&) = delete;
+    SoundEngine& operator=(const SoundEngine&) = delete;
+
+    static SoundEngine& sharedSingleton();
+    // The library's major and minor version as one number (2.4 gives 516).
+    static int versionString();
+
+    bool initialize();
+    bool open(const std::string& path);
+    bool musicAvailable() const;
+    void play();
+    void pause();
+    bool isPlaying() const;
+
+    // Volume is 0..100 here and 0..1 in the library; volume() returns the library level.
+    void setVolume(float volume);
+    void setTempo(float percent);
+    void setPitch(float semitones);
+    void setSamplerate(float hz);
+    float volume() const;
+    float tempo() const;
+    float pitch() const;
+    float samplerate() const;
+
+    // Whole seconds of the source file, truncated.
+    void setCurrentPosition(std::uint32_t seconds);
+    std::uint32_t currentpos() const;
+    std::uint32_t length() const;
+    float tempoRatio() const;
+    std::uint32_t numChannels() const;
+
+    void switchToDevice();
+    bool close();
+    void reset();
+
+    std::string musicFile() const;
+    void setMusicFile(const std::string& path);
+    std::uint32_t musicChannel() const { return musicChannel_; }
+    int bassDevice() const { return bassDevice_; }
+
+    // One-shot samples: one playback channel per loaded sample; 0 on failure.
+    std::uint32_t loadSample(const std::string& path);
+    void playSample(std::uint32_t channel);
+    void setSampleVolume(std::uint32_t channel, float volume);
+
+    // Scaled spectrum bins 1..size/2 of what is sounding; nullopt when the music is not playing.
+    std::optional<std::vector<int>> spectrumData(int size, int height);
+    // One trace per channel of the last `size` frames, values 0..height-1.
+    std::vector<std::vector<int>> waveData(int size, int height);
+
+private:
+    std::uint32_t musicChannel_ = 0;
+    std::string musicFile_;
+    bool hasMusicFile_ = false;
+    int bassDevice_ = 0;
+    mutable std::mutex musicFileMutex_;
+    std::recursive_mutex dataLock_;
+};
+
+#endif

@@ -6,8 +6,9 @@
 //   container that lies about its duration has been scanned.
 // - seek(frame) is sample-accurate: read() after seek(n) yields exactly the frames a straight read
 //   would have yielded from frame n on.
-// - read() returns fewer frames than asked only at the end of the file (0 = end). A decode error in
-//   the middle of a file ends it there (a truncated file plays what is there).
+// - read() returns fewer frames than asked only at the end of the file (0 = end). A damaged
+//   stretch in the middle is skipped (a long run of damage ends the file there); a truncated
+//   file plays what is there.
 // Not thread-safe: one thread at a time (the stream's worker, or a decoding caller).
 #ifndef TONVERA_AUDIOLIB_AUDIODECODER_H
 #define TONVERA_AUDIOLIB_AUDIODECODER_H

@@ -1,0 +1,19 @@
+// Replacing a file's whole content so that readers see either the old file or the new one, never
+// a part: the bytes go to a temporary file in the same folder, which is renamed over the target
+// only when every byte was written and flushed to the disk.
+//
+// QSaveFile is not used: Qt 6.4 reports success when the disk fills up part way through (a short
+// write followed by ENOSPC/EFBIG is taken as done), which would lose the user's file.
+#ifndef TONVERA_PLAYER_SETTINGSFILE_ATOMICFILEWRITE_H
+#define TONVERA_PLAYER_SETTINGSFILE_ATOMICFILEWRITE_H
+
+#include <QByteArray>
+#include <QString>
+
+// Returns why it failed (for the user), or an empty text on success. On failure the target is
+// untouched and no temporary file is left behind. A write-protected target is refused, as a
+// direct write would be. A new file gets the usual permissions (0666
+// less the umask).
+QString writeFileAtomically(const QString& path, const QByteArray& data);
+
+#endif

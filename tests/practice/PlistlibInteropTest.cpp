@@ -1,0 +1,127 @@
+// Settings files against an independent implementation of the format: Python's standard
+// plistlib writes files we must open, and reads ours with the value types other programs expect.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "player/settingsfile/PracticeSettingsFile.h"
+#include "support/TempHome.h"
+
+namespace {
+
+class PlistlibTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        python_ = QStandardPaths::findExecutable(QStringLiteral("python3"));
+        if (python_.isEmpty())
+            GTEST_SKIP() << "python3 is not installed";
+    }
+
+    // Runs a Python script with the given arguments; its standard output, or a failure.
+    ::testing::AssertionResult runPython(const QByteArray& script, const QStringList& arguments,
+                                         QByteArray* out) {
+        const QString path = QString::fromStdString(dir_.file("check.py"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(script) != script.size()) {
+            return ::testing::AssertionFailure() << "cannot write the script";
+        }
+        file.close();
+        QProcess python;
+        python.start(python_, QStringList{path} + arguments);
+        if (!python.waitForFinished(60000)) {
+            python.kill();
+            python.waitForFinished(5000);
+            return ::testing::AssertionFailure() << "python3 did not finish within 60 s";
+        }
+        *out = python.readAllStandardOutput();
+        if (python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0) {
+            return ::testing::AssertionFailure()
+                   << "python3 failed: " << python.readAllStandardError().toStdString();
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    testsupport::TempDir dir_;
+    QString python_;
+};
+
+}  // namespace
+
+TEST_F(PlistlibTest, FilesWrittenByPlistlibOpen) {
+    const QByteArray script = R"PY(
+import plistlib, sys
+settings = {
+    "MUSIC_FILE": "/home/musician/Übungen/Stück – 1.wav",
+    "MUSIC_VOLUME": 80.5,
+    "MUSIC_TEMP": -12.25,
+    "MUSIC_SAMPLERATE": 47000,
+    "MUSIC_PITCH": 2.0,
+    "METRONOM_BPM": 108,
+    "METRONOM_BPM_AUTOSTART": True,
+    "METRONOM_VOLUME": 33.0,
+    "NOTES": ["slow first", {"bar": 12}],
+}
+with open(sys.argv[1], "wb") as f:
+    plistlib.dump(settings, f)
+with open(sys.argv[2], "wb") as f:
+    plistlib.dump(settings, f, fmt=plistlib.FMT_BINARY)
+)PY";
+    const QString xml = QString::fromStdString(dir_.file("from python.sps"));
+    const QString binary = QString::fromStdString(dir_.file("from python binary.sps"));
+    QByteArray out;
+    ASSERT_TRUE(runPython(script, {xml, binary}, &out));
+
+    for (const QString& path : {xml, binary}) {
+        const auto r = PracticeSettingsFile::read(path);
+        ASSERT_TRUE(r.settings.has_value()) << path.toStdString() << ": " << r.error.toStdString();
+        const PracticeSettings& s = *r.settings;
+        EXPECT_EQ(s.musicFile, QStringLiteral("/home/musician/Übungen/Stück – 1.wav"));
+        EXPECT_EQ(s.musicVolume, 80.5F);
+        EXPECT_EQ(s.musicTempo, -12.25F);
+        EXPECT_EQ(s.musicSamplerate, 47000.0F);
+        EXPECT_EQ(s.musicPitch, 2.0F);
+        EXPECT_EQ(s.metronomBpm.toLongLong(), 108);
+        EXPECT_EQ(s.metronomAutostart, 1);
+        EXPECT_EQ(s.metronomVolume, 33.0F);
+    }
+}
+
+TEST_F(PlistlibTest, OurFilesLoadInPlistlibWithTheRightTypes) {
+    const PracticeSettings s{
+        .musicFile = QStringLiteral("/music/Étude – 練習.m4a"),
+        .musicVolume = 75.0F,
+        .musicTempo = 12.34F,
+        .musicSamplerate = 44100.0F,
+        .musicPitch = -3.5F,
+        .metronomBpm = QVariant(qlonglong(-1)),  // negative integers survive too
+        .metronomAutostart = 1,
+        .metronomVolume = 95.0F,
+    };
+    const QString path = QString::fromStdString(dir_.file("ours.sps"));
+    ASSERT_EQ(PracticeSettingsFile::write(path, s), QString());
+
+    const QByteArray script = R"PY(
+import plistlib, sys
+with open(sys.argv[1], "rb") as f:
+    d = plistlib.load(f)
+for key in sorted(d):
+    v = d[key]
+    print(key, type(v).__name__, repr(v))
+)PY";
+    QByteArray out;
+    ASSERT_TRUE(runPython(script, {path}, &out));
+    const QString text = QString::fromUtf8(out);
+    const QStringList expected = {
+        QStringLiteral("METRONOM_BPM int -1"),
+        QStringLiteral("METRONOM_BPM_AUTOSTART int 1"),
+        QStringLiteral("METRONOM_VOLUME float 95.0"),
+        QStringLiteral("MUSIC_FILE str '/music/Étude – 練習.m4a'"),
+        QStringLiteral("MUSIC_PITCH float -3.5"),
+        QStringLiteral("MUSIC_SAMPLERATE float 44100.0"),
+        QStringLiteral("MUSIC_TEMP float 12.34000015258789"),
+        QStringLiteral("MUSIC_VOLUME float 75.0"),
+    };
+    EXPECT_EQ(text.trimmed().toStdString(), expected.join(QLatin1Char('\n')).toStdString());
+}

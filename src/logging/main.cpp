@@ -1,14 +1,28 @@
 // The process entry: the log file is open before the application loop starts, so the first
 // window, engine or exporter message already has a place to go.
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
 
 #include "logging/AppSupport.h"
 #include "logging/Console.h"
 #include "logging/Logger.h"
+#include "player/SingleInstance.h"
+#include "player/TonveraAppDelegate.h"
 
 int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName("Tonvera");
+    QCoreApplication::setApplicationName("Tonvera");
+    QCoreApplication::setApplicationVersion(TONVERA_VERSION);
+    QGuiApplication::setDesktopFileName("org.tonvera.Tonvera");
+
+    // `tonvera FILE` while the program runs hands FILE to it and ends. This comes before the log
+    // is opened, because opening it replaces the file the running program is writing.
+    const QStringList files = QCoreApplication::arguments().mid(1);
+    SingleInstance instance;
+    if (instance.handOver(files)) {
+        return 0;
+    }
+
     Logger& logger = Logger::sharedSingleton();
     std::string why;
     if (!appsupport::ensureTonveraDirectory(&why)) {
@@ -17,18 +31,19 @@ int main(int argc, char* argv[]) {
     }
     logger.openInAppSupportDirectory();
 
-    QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName("Tonvera");
-    QCoreApplication::setApplicationName("Tonvera");
-    QCoreApplication::setApplicationVersion(TONVERA_VERSION);
-    QGuiApplication::setDesktopFileName("org.tonvera.Tonvera");
-
-    QMainWindow window;
-    window.setWindowTitle("Tonvera");
-    auto* label = new QLabel("Tonvera", &window);  // owned by the window
-    label->setAlignment(Qt::AlignCenter);
-    window.setCentralWidget(label);
-    window.resize(640, 420);
-    window.show();
+    TonveraAppDelegate delegate;
+    instance.listen();
+    // Both signals come from the socket server on the main thread.
+    QObject::connect(&instance, &SingleInstance::openRequested, &delegate,
+                     &TonveraAppDelegate::applicationOpenFile);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &delegate,
+                     &TonveraAppDelegate::showMainApplicationWindow);
+    delegate.applicationDidFinishLaunching();
+    // Files from the command line open once the engine is up, on the running loop.
+    for (const QString& file : files) {
+        QMetaObject::invokeMethod(
+            &delegate, [&delegate, file] { delegate.applicationOpenFile(file); },
+            Qt::QueuedConnection);
+    }
     return app.exec();
 }

@@ -1,0 +1,272 @@
+#include "player/TonveraAppDelegate.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMessageBox>
+
+#include "engine/SoundEngine.h"
+#include "logging/Console.h"
+#include "logging/Logger.h"
+#include "player/DisplayFormat.h"
+#include "player/FileManagerReveal.h"
+#include "player/ResourcePaths.h"
+#include "player/ValueSlider.h"
+#include "ui_MainWindow.h"
+#include "visualisation/SpectrumView.h"
+
+namespace {
+
+constexpr int kPositionTickMs = 100;
+
+QString chooseWithDialog(QWidget* parent, const QStringList& fileTypes) {
+    QStringList patterns;
+    for (const QString& type : fileTypes) {
+        patterns << QStringLiteral("*.") + type;
+    }
+    const QString filter = QObject::tr("Audio files (%1)").arg(patterns.join(QLatin1Char(' ')));
+    return QFileDialog::getOpenFileName(parent, QObject::tr("Open Music"), QString(), filter);
+}
+
+}  // namespace
+
+TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
+    : QObject(parent),
+      window_(std::make_unique<QMainWindow>()),
+      ui_(std::make_unique<Ui::MainWindow>()),
+      soundEngine_(engine != nullptr ? engine : &SoundEngine::sharedSingleton()),
+      fileChooser_(chooseWithDialog),
+      terminate_([] { QCoreApplication::quit(); }) {
+    ui_->setupUi(window_.get());
+    fileShower_ = [this](const QString& path) {
+        // Made on first use: most runs never reach for the session bus.
+        if (fileManager_ == nullptr) {
+            fileManager_ = new FileManagerReveal(QDBusConnection::sessionBus(), this);
+        }
+        fileManager_->reveal(path);
+    };
+    // Space plays and pauses wherever the focus is in the window; a value field still takes a
+    // typed blank, because line edits claim printable keys before shortcuts see them.
+    ui_->menuItemPlayPause->setShortcutContext(Qt::WindowShortcut);
+    window_->addAction(ui_->menuItemPlayPause);
+    window_->installEventFilter(this);
+    updateTimer_.setInterval(kPositionTickMs);
+    setPlayButtonImage(false);
+    connectControls();
+}
+
+TonveraAppDelegate::~TonveraAppDelegate() {
+    // The window outlives this destructor's body; a close event it might still get must not reach
+    // a half-destroyed controller.
+    if (window_) {
+        window_->removeEventFilter(this);
+    }
+}
+
+const QStringList& TonveraAppDelegate::openFileTypes() {
+    static const QStringList types{
+        QStringLiteral("wav"), QStringLiteral("mp4"), QStringLiteral("m4a"), QStringLiteral("mp3"),
+        QStringLiteral("mp1"), QStringLiteral("mp2"), QStringLiteral("ogg"), QStringLiteral("aif")};
+    return types;
+}
+
+void TonveraAppDelegate::connectControls() {
+    Ui::MainWindow& ui = *ui_;
+    connect(ui.playButton, &QPushButton::clicked, this, &TonveraAppDelegate::clickedPlayButton);
+    connect(ui.menuItemPlayPause, &QAction::triggered, this,
+            &TonveraAppDelegate::clickedPlayButton);
+    connect(ui.sliderTempo, &ValueSlider::userMoved, this, &TonveraAppDelegate::sliderTempoMoved);
+    connect(ui.sliderPitch, &ValueSlider::userMoved, this, &TonveraAppDelegate::sliderPitchMoved);
+    connect(ui.sliderRate, &ValueSlider::userMoved, this, &TonveraAppDelegate::sliderRateMoved);
+    connect(ui.sliderVolume, &ValueSlider::userMoved, this, &TonveraAppDelegate::sliderVolumeMoved);
+    connect(ui.sliderPosition, &ValueSlider::userMoved, this,
+            &TonveraAppDelegate::sliderPositionMoved);
+    connect(ui.labelTempo, &QLineEdit::editingFinished, this,
+            &TonveraAppDelegate::textTempoChanged);
+    connect(ui.labelPitch, &QLineEdit::editingFinished, this,
+            &TonveraAppDelegate::textPitchChanged);
+    connect(ui.labelRate, &QLineEdit::editingFinished, this, &TonveraAppDelegate::textRateChanged);
+    connect(ui.menuItemOpenFile, &QAction::triggered, this, &TonveraAppDelegate::menuOpenFile);
+    connect(ui.menuItemOpenLogFile, &QAction::triggered, this,
+            &TonveraAppDelegate::menuOpenLogFile);
+    connect(ui.menuItemAbout, &QAction::triggered, this, &TonveraAppDelegate::menuAbout);
+    connect(ui.menuItemQuit, &QAction::triggered, window_.get(), &QWidget::close);
+    connect(&updateTimer_, &QTimer::timeout, this, &TonveraAppDelegate::updatePositionSlider);
+    // Settings..., Open/Save Settings... and Export... stay disabled (as the .ui gives them)
+    // until their windows exist.
+}
+
+void TonveraAppDelegate::applicationDidFinishLaunching() {
+    // Crash reporter: KTVarneskManager is configured here (address, company, delegate, app
+    // identifier) once it exists. Its deferred check calls showMainApplicationWindow() when no
+    // crash report is pending; without it nothing can be pending, so that call is queued here.
+    QMetaObject::invokeMethod(this, &TonveraAppDelegate::showMainApplicationWindow,
+                              Qt::QueuedConnection);
+
+    updateTimer_.stop();
+    console("BASS Version: %i", SoundEngine::versionString());
+
+    // Without an output device the program still starts; the engine has logged why, and every
+    // later open fails and is logged.
+    soundEngine_->initialize();
+
+    // Metronome: a Metronom is created here, handed the engine (which loads click.wav) and set
+    // to volume 95, once that class exists.
+
+    // The File menu's items keep the enabled state given to them: Qt never enables menu items
+    // on its own, so there is nothing to switch off.
+
+    // Export: its menu item is enabled here ("enabling export menu") once the export window
+    // exists; until then it stays disabled.
+
+    // The spectrum view reaches the engine through this controller's engine, and opens dropped
+    // files through open().
+    ui_->spectrumView->setEngine(soundEngine_);
+    ui_->spectrumView->setFileOpener([this](const QString& path) { open(path); });
+
+    // No control holds the keyboard focus at start; queued so that it runs after the window has
+    // been shown and activated.
+    QMetaObject::invokeMethod(this, &TonveraAppDelegate::clearKeyboardFocus, Qt::QueuedConnection);
+}
+
+void TonveraAppDelegate::clearKeyboardFocus() {
+    // The central widget takes the focus (click focus only), so Qt does not hand it to the first
+    // control in the tab chain when the window becomes active.
+    ui_->centralWidget->setFocus(Qt::OtherFocusReason);
+}
+
+void TonveraAppDelegate::showMainApplicationWindow() {
+    clearKeyboardFocus();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+bool TonveraAppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_.get() && event->type() == QEvent::Close) {
+        if (windowShouldClose(window_.get())) {
+            event->accept();
+        } else {
+            event->ignore();
+        }
+        return !event->isAccepted();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool TonveraAppDelegate::windowShouldClose(QWidget* /*window*/) {
+    if (terminate_) {
+        terminate_();
+    }
+    return true;
+}
+
+bool TonveraAppDelegate::applicationOpenFile(const QString& path) {
+    open(path);
+    return true;
+}
+
+void TonveraAppDelegate::menuOpenLogFile() {
+    const QString path = QString::fromStdString(Logger::sharedSingleton().path());
+    if (path.isEmpty()) {
+        console("menuOpenLogFile: no log file is open");
+        QApplication::beep();
+        return;
+    }
+    if (fileShower_) {
+        fileShower_(path);
+    }
+}
+
+void TonveraAppDelegate::menuAbout() {
+    QMessageBox::about(
+        window_.get(), tr("About Tonvera"),
+        tr("<p><b>Tonvera</b> %1</p>"
+           "<p>A music practice player: change tempo, pitch and playback rate independently, "
+           "with a metronome.</p>"
+           "<p>Licensed under the GNU General Public License, version 3 or later.</p>")
+            .arg(QCoreApplication::applicationVersion()));
+}
+
+QString TonveraAppDelegate::getApplicationPath() {
+    const QString executableDir = QCoreApplication::instance() != nullptr
+                                      ? QCoreApplication::applicationDirPath()
+                                      : QString();
+    return resources::locateFolder(qEnvironmentVariable("TONVERA_RESOURCE_DIR"), executableDir,
+                                   QStringLiteral(TONVERA_RESOURCE_DIR));
+}
+
+// ---- outlets ----------------------------------------------------------------------------------
+
+QMainWindow* TonveraAppDelegate::window() const {
+    return window_.get();
+}
+QPushButton* TonveraAppDelegate::playButton() const {
+    return ui_->playButton;
+}
+SpectrumView* TonveraAppDelegate::spectrumView() const {
+    return ui_->spectrumView;
+}
+QCheckBox* TonveraAppDelegate::buttonMetronomStartWithMusic() const {
+    return ui_->buttonMetronomStartWithMusic;
+}
+QPushButton* TonveraAppDelegate::buttonMetronomPlay() const {
+    return ui_->buttonMetronomPlay;
+}
+ValueSlider* TonveraAppDelegate::sliderTempo() const {
+    return ui_->sliderTempo;
+}
+ValueSlider* TonveraAppDelegate::sliderRate() const {
+    return ui_->sliderRate;
+}
+ValueSlider* TonveraAppDelegate::sliderPitch() const {
+    return ui_->sliderPitch;
+}
+ValueSlider* TonveraAppDelegate::sliderVolume() const {
+    return ui_->sliderVolume;
+}
+ValueSlider* TonveraAppDelegate::sliderPosition() const {
+    return ui_->sliderPosition;
+}
+ValueSlider* TonveraAppDelegate::sliderMetronomVolume() const {
+    return ui_->sliderMetronomVolume;
+}
+QLineEdit* TonveraAppDelegate::labelTempo() const {
+    return ui_->labelTempo;
+}
+QLineEdit* TonveraAppDelegate::labelRate() const {
+    return ui_->labelRate;
+}
+QLineEdit* TonveraAppDelegate::labelPitch() const {
+    return ui_->labelPitch;
+}
+QLabel* TonveraAppDelegate::labelFilename() const {
+    return ui_->labelFilename;
+}
+QLabel* TonveraAppDelegate::labelTime() const {
+    return ui_->labelTime;
+}
+QLineEdit* TonveraAppDelegate::labelMetronomBPM() const {
+    return ui_->labelMetronomBPM;
+}
+QMenu* TonveraAppDelegate::menuFile() const {
+    return ui_->menuFile;
+}
+QMenu* TonveraAppDelegate::menuTonvera() const {
+    return ui_->menuTonvera;
+}
+QAction* TonveraAppDelegate::menuItemSparkle() const {
+    return ui_->menuItemSparkle;
+}
+QAction* TonveraAppDelegate::menuItemExportAsWAV() const {
+    return ui_->menuItemExportAsWAV;
+}
+QAction* TonveraAppDelegate::menuItemOpenLogFile() const {
+    return ui_->menuItemOpenLogFile;
+}
+QAction* TonveraAppDelegate::menuItemPlayPause() const {
+    return ui_->menuItemPlayPause;
+}

@@ -1,0 +1,42 @@
+// A slider whose value is a float in the unit of what it controls (percent, semitones, Hz...).
+// Qt sliders count in whole steps, so `scale` steps make one unit: a tempo slider with scale 100
+// moves in steps of 0.01 %.
+//
+// Setting the value or range from code is silent; only changes made by the user (mouse,
+// keyboard, wheel, or setValue() from outside, which is how tests act as the user) emit
+// userMoved(). The controller relies on this: setting a slider from code must not reach the
+// engine.
+#ifndef TONVERA_PLAYER_VALUESLIDER_H
+#define TONVERA_PLAYER_VALUESLIDER_H
+
+#include <QSlider>
+
+class ValueSlider : public QSlider {
+    Q_OBJECT
+    Q_PROPERTY(double scale READ scale WRITE setScale)
+
+  public:
+    explicit ValueSlider(QWidget* parent = nullptr);
+
+    double scale() const { return scale_; }
+    // Steps per unit; values not above 0 are ignored. Set it before the range and the value.
+    void setScale(double stepsPerUnit);
+
+    float floatValue() const;
+    float floatMinimum() const;
+    float floatMaximum() const;
+    // Held within the range (the nearest end); a NaN changes nothing.
+    void setFloatValue(float value);
+    void setFloatRange(float minimum, float maximum);
+
+  signals:
+    void userMoved();
+
+  private:
+    int toSteps(double units) const;
+
+    double scale_ = 1.0;
+    bool settingFromCode_ = false;
+};
+
+#endif

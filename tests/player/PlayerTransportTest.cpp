@@ -1,0 +1,295 @@
+// Opening music, play and pause, the sound controls and their value fields, the position tick.
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+#include "PlayerFixture.h"
+#include "player/ValueSlider.h"
+#include "visualisation/GlobalSettings.h"
+#include "visualisation/SpectrumView.h"
+
+namespace {
+
+// Types text into a value field as a user does, ending with Return.
+void type(QLineEdit* field, const QString& text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+}  // namespace
+
+TEST_F(PlayerTest, OpeningSetsEveryControlFromTheFile) {
+    // Controls moved away first, so the open must really reset them.
+    d().sliderTempo()->setFloatValue(30.0F);
+    d().sliderPitch()->setFloatValue(5.0F);
+    d().sliderVolume()->setFloatValue(10.0F);
+
+    d().open(wav("song.wav", 2.5, 48000));
+    ASSERT_TRUE(engine_.musicAvailable());
+    EXPECT_EQ(d().labelFilename()->text(), ">> song.wav << ");
+    EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), 0.0F);
+    EXPECT_EQ(d().labelTempo()->text(), "0,00");
+    EXPECT_FLOAT_EQ(d().sliderPitch()->floatValue(), 0.0F);
+    EXPECT_EQ(d().labelPitch()->text(), "0,00");
+    // 70..130 % of the file's own rate, in single precision: 62399, not 62400.
+    EXPECT_EQ(d().sliderRate()->minimum(), 33600);
+    EXPECT_EQ(d().sliderRate()->maximum(), 62399);
+    EXPECT_FLOAT_EQ(d().sliderRate()->floatValue(), 48000.0F);
+    EXPECT_EQ(d().labelRate()->text(), "48000,00");
+    EXPECT_FLOAT_EQ(d().sliderVolume()->floatValue(), 75.0F);
+    EXPECT_FLOAT_EQ(engine_.volume(), 0.75F);
+    EXPECT_EQ(d().sliderPosition()->minimum(), 0);
+    EXPECT_EQ(d().sliderPosition()->maximum(), 2);
+    EXPECT_EQ(d().playButton()->accessibleName(), "Play");
+    EXPECT_FALSE(d().playButton()->icon().isNull());
+    EXPECT_TRUE(d().updateTimer().isActive());
+    EXPECT_EQ(d().updateTimer().interval(), 100);
+    // Opened, not started.
+    EXPECT_FALSE(engine_.isPlaying());
+}
+
+TEST_F(PlayerTest, OpeningThreeFilesLeavesOnePositionTimer) {
+    d().open(wav("a.wav", 1.0, 8000));
+    d().open(wav("b.mp3", 1.0, 44100));
+    EXPECT_EQ(d().labelFilename()->text(), ">> b.mp3 << ");
+    d().open(wav("c.wav", 1.0, 96000));
+    EXPECT_EQ(d().labelFilename()->text(), ">> c.wav << ");
+    EXPECT_EQ(d().sliderRate()->minimum(), 67200);
+    EXPECT_EQ(d().sliderRate()->maximum(), 124799);
+    EXPECT_TRUE(d().updateTimer().isActive());
+    int active = 0;
+    for (QTimer* t : d().findChildren<QTimer*>())
+        active += t->isActive() ? 1 : 0;
+    for (QTimer* t : d().window()->findChildren<QTimer*>())
+        active += t->isActive() ? 1 : 0;
+    EXPECT_EQ(active, 0) << "no timer besides the position timer";
+}
+
+TEST_F(PlayerTest, AFailedOpenAfterAGoodOneLeavesTheWindowAsItWas) {
+    d().open(wav("good.wav", 2.5, 48000));
+    ASSERT_TRUE(engine_.musicAvailable());
+    d().sliderPosition()->setValue(1);
+    // Without music the tick would write 00:00 for the position: 00:01 shows it kept the text.
+    const QString time = "00:01 / 00:02";
+    ASSERT_TRUE(waitFor([this, time] { return d().labelTime()->text() == time; }));
+
+    const std::string corrupt =
+        junkFile("corrupt.wav", std::string("RIFF\x10\0\0\0WAVEjunkjunkjunk", 23));
+    const std::string empty = junkFile("empty.mp3", "");
+    for (const std::string& bad :
+         {dir_.file("missing.wav"), corrupt, empty, dir_.path(), std::string()}) {
+        d().open(QString::fromStdString(bad));
+        EXPECT_FALSE(engine_.musicAvailable()) << bad;
+        EXPECT_EQ(d().labelFilename()->text(), ">> good.wav << ") << bad;
+        EXPECT_EQ(d().sliderRate()->maximum(), 62399) << bad;
+        EXPECT_EQ(d().sliderPosition()->maximum(), 2) << bad;
+        EXPECT_EQ(d().playButton()->accessibleName(), "Play") << bad;
+    }
+    // The tick goes on over an engine without music and leaves the time display alone.
+    EXPECT_TRUE(d().updateTimer().isActive());
+    QTest::qWait(250);
+    EXPECT_EQ(d().labelTime()->text(), time);
+    // Play without music now asks for a file again.
+    d().clickedPlayButton();
+    EXPECT_EQ(chooserCalls_, 1);
+}
+
+TEST_F(PlayerTest, PlayWithoutMusicAsksForAFileAndOpensItStopped) {
+    chooserAnswer_ = wav("chosen.wav", 2.0);
+    d().clickedPlayButton();
+    EXPECT_EQ(chooserCalls_, 1);
+    ASSERT_TRUE(engine_.musicAvailable());
+    EXPECT_EQ(d().labelFilename()->text(), ">> chosen.wav << ");
+    EXPECT_FALSE(engine_.isPlaying());
+    EXPECT_EQ(engine_.currentpos(), 0U);
+    EXPECT_EQ(d().playButton()->accessibleName(), "Play");
+
+    // Cancelled chooser: nothing happens.
+    chooserAnswer_.clear();
+    d().open(QString::fromStdString(dir_.file("missing.wav")));
+    d().clickedPlayButton();
+    EXPECT_EQ(chooserCalls_, 2);
+    EXPECT_FALSE(engine_.musicAvailable());
+}
+
+TEST_F(PlayerTest, PauseAndResumeKeepThePosition) {
+    d().open(wav("long.wav", 6.0));
+    QTest::mouseClick(d().playButton(), Qt::LeftButton);
+    ASSERT_TRUE(engine_.isPlaying());
+    EXPECT_EQ(d().playButton()->accessibleName(), "Pause");
+    ASSERT_TRUE(waitFor([this] { return engine_.currentpos() >= 1; }))
+        << "playback does not advance";
+
+    QTest::mouseClick(d().playButton(), Qt::LeftButton);
+    EXPECT_FALSE(engine_.isPlaying());
+    EXPECT_EQ(d().playButton()->accessibleName(), "Play");
+    const std::uint32_t paused = engine_.currentpos();
+    ASSERT_GE(paused, 1U);
+    QTest::qWait(300);
+    EXPECT_EQ(engine_.currentpos(), paused);
+    // The tick shows the paused place.
+    EXPECT_TRUE(waitFor([this, paused] { return d().sliderPosition()->value() == int(paused); }));
+
+    QTest::mouseClick(d().playButton(), Qt::LeftButton);
+    EXPECT_TRUE(engine_.isPlaying());
+    EXPECT_GE(engine_.currentpos(), paused) << "resumed from the start instead";
+    EXPECT_TRUE(waitFor([this, paused] { return engine_.currentpos() > paused; }));
+}
+
+TEST_F(PlayerTest, TimeDisplayFollowsTheTempo) {
+    d().open(wav("four.wav", 4.5));
+    d().sliderPosition()->setValue(2);  // as a user drags it: seeks
+    EXPECT_EQ(engine_.currentpos(), 2U);
+    EXPECT_TRUE(waitFor([this] { return d().labelTime()->text() == "00:02 / 00:04"; }))
+        << d().labelTime()->text().toStdString();
+
+    d().sliderTempo()->setValue(10000);  // +100 %: twice as fast
+    EXPECT_FLOAT_EQ(engine_.tempoRatio(), 2.0F);
+    EXPECT_TRUE(waitFor([this] { return d().labelTime()->text() == "00:01 / 00:02"; }))
+        << d().labelTime()->text().toStdString();
+
+    d().sliderTempo()->setValue(-5000);  // -50 %: half as fast
+    EXPECT_TRUE(waitFor([this] { return d().labelTime()->text() == "00:04 / 00:08"; }))
+        << d().labelTime()->text().toStdString();
+}
+
+TEST_F(PlayerTest, SlidersDriveTheEngineAndRewriteTheirFields) {
+    d().open(wav("song.wav", 2.0));
+    d().sliderTempo()->setValue(1234);
+    EXPECT_FLOAT_EQ(engine_.tempo(), 12.34F);
+    EXPECT_EQ(d().labelTempo()->text(), "12,35");
+    d().sliderPitch()->setValue(-200);
+    EXPECT_FLOAT_EQ(engine_.pitch(), -2.0F);
+    EXPECT_EQ(d().labelPitch()->text(), "-2,00");
+    d().sliderRate()->setValue(40000);
+    EXPECT_FLOAT_EQ(engine_.samplerate(), 40000.0F);
+    EXPECT_EQ(d().labelRate()->text(), "40000,00");
+    d().sliderVolume()->setValue(50);
+    EXPECT_FLOAT_EQ(engine_.volume(), 0.5F);
+
+    // Set from code (as opening does): the engine is not touched.
+    d().sliderTempo()->setFloatValue(40.0F);
+    EXPECT_FLOAT_EQ(engine_.tempo(), 12.34F);
+}
+
+TEST_F(PlayerTest, TypedValuesReachTheEngineWithACommaOrAPoint) {
+    d().open(wav("song.wav", 2.0));
+    type(d().labelTempo(), "12,5");
+    EXPECT_FLOAT_EQ(engine_.tempo(), 12.5F);
+    EXPECT_EQ(d().sliderTempo()->value(), 1250);
+    EXPECT_EQ(d().labelTempo()->text(), "12,5");  // kept as typed
+
+    type(d().labelTempo(), "-7.25");
+    EXPECT_FLOAT_EQ(engine_.tempo(), -7.25F);
+    EXPECT_EQ(d().sliderTempo()->value(), -725);
+
+    type(d().labelPitch(), "-12.345");
+    EXPECT_FLOAT_EQ(engine_.pitch(), -12.345F);
+    EXPECT_EQ(d().sliderPitch()->value(), -1200);  // held at its end
+
+    type(d().labelRate(), "40000,5");
+    EXPECT_FLOAT_EQ(engine_.samplerate(), 40000.5F);
+
+    // Beyond the slider's range the engine still gets the typed value.
+    type(d().labelTempo(), "200");
+    EXPECT_FLOAT_EQ(engine_.tempo(), 200.0F);
+    EXPECT_EQ(d().sliderTempo()->value(), 10000);
+}
+
+TEST_F(PlayerTest, TextThatIsNotANumberLeavesTheEngineUnchanged) {
+    d().open(wav("song.wav", 2.0));
+    d().sliderTempo()->setValue(1234);
+    ASSERT_FLOAT_EQ(engine_.tempo(), 12.34F);
+
+    for (const char* junk : {"abc", "", "1,2,3", "12x"}) {
+        type(d().labelTempo(), junk);
+        EXPECT_FLOAT_EQ(engine_.tempo(), 12.34F) << junk;
+        EXPECT_EQ(d().sliderTempo()->value(), 1234) << junk;
+        // The field shows the value in force again.
+        EXPECT_EQ(d().labelTempo()->text(), "12,35") << junk;
+    }
+    // Return on the shown, rounded text does not turn 12.34 into 12.35.
+    d().labelTempo()->setFocus();
+    QTest::keyClick(d().labelTempo(), Qt::Key_Return);
+    EXPECT_FLOAT_EQ(engine_.tempo(), 12.34F);
+}
+
+TEST_F(PlayerTest, MovingThePositionSliderSeeksPlayingOrPaused) {
+    d().open(wav("six.wav", 6.0));
+    d().sliderPosition()->setValue(4);
+    EXPECT_EQ(engine_.currentpos(), 4U);
+    EXPECT_FALSE(engine_.isPlaying());
+    d().clickedPlayButton();
+    d().sliderPosition()->setValue(1);
+    EXPECT_TRUE(engine_.isPlaying());
+    EXPECT_GE(engine_.currentpos(), 1U);
+    EXPECT_LT(engine_.currentpos(), 4U);
+}
+
+TEST_F(PlayerTest, TheTickLeavesAHeldPositionHandleAloneAndReleaseSeeks) {
+    d().open(wav("six.wav", 6.0));
+    d().clickedPlayButton();
+    ValueSlider* position = d().sliderPosition();
+    // The user grabs the handle and drags it to second 4 (the slider does not track, so its
+    // value stays until release).
+    position->setSliderDown(true);
+    position->setSliderPosition(4);
+    EXPECT_LT(engine_.currentpos(), 4U) << "dragging alone must not seek";
+    // The display previews the place under the handle; the handle stays where it is held.
+    EXPECT_TRUE(waitFor([this] { return d().labelTime()->text() == "00:04 / 00:06"; }))
+        << d().labelTime()->text().toStdString();
+    EXPECT_EQ(position->sliderPosition(), 4);
+
+    position->setSliderDown(false);
+    EXPECT_EQ(position->value(), 4);
+    EXPECT_GE(engine_.currentpos(), 4U);
+    EXPECT_TRUE(engine_.isPlaying());
+}
+
+TEST_F(PlayerTest, TheTickFeedsTheSpectrumViewOnlyWhilePlaying) {
+    GlobalSettings& settings = GlobalSettings::sharedSingleton();
+    const std::int32_t previous = settings.spectrumType();
+    settings.setSpectrumType(SpectrumTypeWaveForm);
+    SpectrumView* view = d().spectrumView();
+    const auto heldTraces = [view] {
+        const SpectrumData data = view->specData();
+        const auto* traces = std::get_if<std::vector<std::vector<int>>>(&data);
+        return traces != nullptr ? traces->size() : 0U;
+    };
+
+    d().open(wav("song.wav", 4.0));
+    QTest::qWait(250);
+    EXPECT_EQ(heldTraces(), 0U) << "fetched while nothing plays";
+
+    d().clickedPlayButton();
+    EXPECT_TRUE(waitFor([&heldTraces] { return heldTraces() == 2U; }))
+        << "the tick gave the view no waveform of the stereo music";
+
+    // Paused: the last picture stays.
+    d().clickedPlayButton();
+    view->setSpecData(std::vector<int>{1, 2, 3});
+    QTest::qWait(250);
+    EXPECT_EQ(view->specData(), SpectrumData(std::vector<int>{1, 2, 3}));
+    settings.setSpectrumType(previous);
+}
+
+TEST_F(PlayerTest, AFileDroppedOnTheViewOpensThroughTheController) {
+    const QString path = wav("dropped.wav", 1.0, 22050);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    SpectrumView* view = d().spectrumView();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &drop);
+    EXPECT_TRUE(waitFor([this] { return engine_.musicAvailable(); }));
+    EXPECT_EQ(d().labelFilename()->text(), ">> dropped.wav << ");
+    EXPECT_EQ(d().sliderRate()->maximum(), 28664);
+}

@@ -1,0 +1,241 @@
+// Start-up, the window's outlets and menus, closing, the Space key and the log-file command.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <cstdlib>
+#include <optional>
+
+#include "PlayerFixture.h"
+#include "player/ValueSlider.h"
+#include "visualisation/SpectrumView.h"
+
+namespace {
+
+// True when `w` (or the focus chain) lets the user type or move a value.
+bool isControl(QWidget* w) {
+    return qobject_cast<QAbstractSlider*>(w) || qobject_cast<QLineEdit*>(w) ||
+           qobject_cast<QAbstractButton*>(w);
+}
+
+}  // namespace
+
+TEST_F(PlayerTest, LaunchShowsTheWindowWithNoControlFocused) {
+    ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(d().window()));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(isControl(QApplication::focusWidget()))
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString()
+                                        : "none");
+    // No music at start: no position timer.
+    EXPECT_FALSE(d().updateTimer().isActive());
+    EXPECT_FALSE(engine_.musicAvailable());
+}
+
+TEST_F(PlayerTest, EveryOutletIsConnectedToItsNamedControl) {
+    const QMainWindow* w = d().window();
+    EXPECT_EQ(w->objectName(), "window");
+    const std::pair<QObject*, const char*> outlets[] = {
+        {d().playButton(), "playButton"},
+        {d().spectrumView(), "spectrumView"},
+        {d().buttonMetronomStartWithMusic(), "buttonMetronomStartWithMusic"},
+        {d().buttonMetronomPlay(), "buttonMetronomPlay"},
+        {d().sliderTempo(), "sliderTempo"},
+        {d().sliderRate(), "sliderRate"},
+        {d().sliderPitch(), "sliderPitch"},
+        {d().sliderVolume(), "sliderVolume"},
+        {d().sliderPosition(), "sliderPosition"},
+        {d().sliderMetronomVolume(), "sliderMetronomVolume"},
+        {d().labelTempo(), "labelTempo"},
+        {d().labelRate(), "labelRate"},
+        {d().labelPitch(), "labelPitch"},
+        {d().labelFilename(), "labelFilename"},
+        {d().labelTime(), "labelTime"},
+        {d().labelMetronomBPM(), "labelMetronomBPM"},
+        {d().menuFile(), "menuFile"},
+        {d().menuTonvera(), "menuTonvera"},
+        {d().menuItemSparkle(), "menuItemSparkle"},
+        {d().menuItemExportAsWAV(), "menuItemExportAsWAV"},
+        {d().menuItemOpenLogFile(), "menuItemOpenLogFile"},
+    };
+    for (const auto& [object, name] : outlets) {
+        ASSERT_NE(object, nullptr) << name;
+        EXPECT_EQ(object->objectName(), name);
+        // Found by name in the window: the interface resource made it, not the code.
+        EXPECT_EQ(w->findChild<QObject*>(name), object) << name;
+    }
+}
+
+TEST_F(PlayerTest, ControlsStartFromSensibleValues) {
+    EXPECT_FLOAT_EQ(d().sliderTempo()->floatMinimum(), -50.0F);
+    EXPECT_FLOAT_EQ(d().sliderTempo()->floatMaximum(), 100.0F);
+    EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), 0.0F);
+    EXPECT_FLOAT_EQ(d().sliderPitch()->floatMinimum(), -12.0F);
+    EXPECT_FLOAT_EQ(d().sliderPitch()->floatMaximum(), 12.0F);
+    // Fine steps: a hundredth of a percent, a hundredth of a semitone.
+    d().sliderTempo()->setFloatValue(12.34F);
+    EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), 12.34F);
+    d().sliderPitch()->setFloatValue(-0.25F);
+    EXPECT_FLOAT_EQ(d().sliderPitch()->floatValue(), -0.25F);
+    EXPECT_FLOAT_EQ(d().sliderVolume()->floatValue(), 75.0F);
+    EXPECT_EQ(d().labelTempo()->text(), "0,00");
+    EXPECT_EQ(d().labelTime()->text(), "00:00 / 00:00");
+    EXPECT_EQ(d().labelMetronomBPM()->text().toInt(), 120);
+    // The visualisation panel is black before anything has played.
+    SpectrumView* view = d().spectrumView();
+    view->resize(200, 100);
+    QImage panel(view->size(), QImage::Format_RGB32);
+    panel.fill(Qt::white);
+    view->render(&panel);
+    EXPECT_EQ(panel.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(panel.pixel(199, 99), qRgb(0, 0, 0));
+    EXPECT_EQ(panel.pixel(100, 50), qRgb(0, 0, 0));
+}
+
+TEST_F(PlayerTest, MenusHoldTheirCommandsWithLaterOnesDisabled) {
+    QStringList fileItems;
+    for (QAction* a : d().menuFile()->actions()) {
+        if (!a->isSeparator())
+            fileItems << a->objectName();
+    }
+    EXPECT_EQ(fileItems, QStringList({"menuItemOpenFile", "menuItemOpenSettingsFile",
+                                      "menuItemSaveSettingsFile", "menuItemExportAsWAV",
+                                      "menuItemOpenLogFile"}));
+    QStringList appItems;
+    for (QAction* a : d().menuTonvera()->actions()) {
+        if (!a->isSeparator())
+            appItems << a->objectName();
+    }
+    EXPECT_EQ(appItems, QStringList({"menuItemAbout", "menuItemSettings", "menuItemSparkle",
+                                     "menuItemQuit"}));
+
+    auto action = [this](const char* name) { return d().window()->findChild<QAction*>(name); };
+    EXPECT_EQ(action("menuItemOpenFile")->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(action("menuItemQuit")->shortcut(), QKeySequence("Ctrl+Q"));
+    EXPECT_EQ(d().menuItemPlayPause()->shortcut(), QKeySequence(Qt::Key_Space));
+    EXPECT_TRUE(action("menuItemOpenFile")->isEnabled());
+    EXPECT_TRUE(d().menuItemOpenLogFile()->isEnabled());
+    // Updates come from the package manager.
+    EXPECT_FALSE(d().menuItemSparkle()->isVisible());
+    // Their windows do not exist yet.
+    EXPECT_FALSE(d().menuItemExportAsWAV()->isEnabled());
+    EXPECT_FALSE(action("menuItemSettings")->isEnabled());
+    EXPECT_FALSE(action("menuItemOpenSettingsFile")->isEnabled());
+    EXPECT_FALSE(action("menuItemSaveSettingsFile")->isEnabled());
+}
+
+TEST_F(PlayerTest, OpenMenuOffersTheMusicTypesAndCancelChangesNothing) {
+    chooserAnswer_.clear();
+    d().window()->findChild<QAction*>("menuItemOpenFile")->trigger();
+    EXPECT_EQ(chooserCalls_, 1);
+    EXPECT_EQ(offeredTypes_, QStringList({"wav", "mp4", "m4a", "mp3", "mp1", "mp2", "ogg", "aif"}));
+    EXPECT_FALSE(engine_.musicAvailable());
+    EXPECT_FALSE(d().updateTimer().isActive());
+}
+
+TEST_F(PlayerTest, ClosingTheWindowEndsTheProgramAlsoWhilePlaying) {
+    d().open(wav("song.wav", 3.0));
+    d().clickedPlayButton();
+    ASSERT_TRUE(engine_.isPlaying());
+    ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
+    EXPECT_TRUE(d().window()->close());
+    EXPECT_EQ(terminations_, 1);
+    EXPECT_FALSE(d().window()->isVisible());
+
+    // Quit from the menu takes the same road.
+    d().showMainApplicationWindow();
+    d().window()->findChild<QAction*>("menuItemQuit")->trigger();
+    EXPECT_EQ(terminations_, 2);
+}
+
+TEST_F(PlayerTest, SpacePlaysFromASliderButTypesIntoAValueField) {
+    ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(d().window()));
+
+    // Without music, play asks for a file: that shows the key reached the play action.
+    d().sliderTempo()->setFocus();
+    QTest::keyClick(d().sliderTempo(), Qt::Key_Space);
+    EXPECT_EQ(chooserCalls_, 1);
+
+    d().labelTempo()->setFocus();
+    d().labelTempo()->setText("12");
+    d().labelTempo()->setCursorPosition(2);
+    QTest::keyClick(d().labelTempo(), Qt::Key_Space);
+    EXPECT_EQ(chooserCalls_, 1);
+    EXPECT_EQ(d().labelTempo()->text(), "12 ");
+
+    // With music, Space toggles playing.
+    d().open(wav("song.wav", 3.0));
+    d().sliderPitch()->setFocus();
+    QTest::keyClick(d().sliderPitch(), Qt::Key_Space);
+    EXPECT_TRUE(engine_.isPlaying());
+    QTest::keyClick(d().sliderPitch(), Qt::Key_Space);
+    EXPECT_FALSE(engine_.isPlaying());
+    // On the focused play button the key toggles once, not once as a shortcut and again as a
+    // button click.
+    d().playButton()->setFocus();
+    QTest::keyClick(d().playButton(), Qt::Key_Space);
+    EXPECT_TRUE(engine_.isPlaying());
+}
+
+TEST_F(PlayerTest, ShowLogFileHandsTheLoggersPathToTheFileManager) {
+    QStringList shown;
+    d().setFileShower([&shown](const QString& path) { shown << path; });
+    d().menuItemOpenLogFile()->trigger();
+    EXPECT_EQ(shown, QStringList{QString::fromStdString(dir_.file("log.txt"))});
+}
+
+TEST_F(PlayerTest, OpenFileRequestAnswersTrueAlsoWhenTheFileCannotBeOpened) {
+    EXPECT_TRUE(d().applicationOpenFile(QString::fromStdString(dir_.file("missing.wav"))));
+    EXPECT_FALSE(engine_.musicAvailable());
+    // A name beyond ASCII, with blanks, reaches the engine intact.
+    EXPECT_TRUE(d().applicationOpenFile(wav("Étude für dich.wav", 1.0)));
+    EXPECT_TRUE(engine_.musicAvailable());
+    EXPECT_EQ(d().labelFilename()->text(), QString::fromUtf8(">> Étude für dich.wav << "));
+}
+
+namespace {
+
+// The same window started on a machine whose sound system cannot be opened.
+class NoSoundCardTest : public PlayerTest {
+  protected:
+    void SetUp() override {
+        if (const char* previous = std::getenv("SDL_AUDIODRIVER"))
+            previousDriver_ = previous;
+        ::setenv("SDL_AUDIODRIVER", "tonvera-no-such-driver", 1);
+        PlayerTest::SetUp();
+    }
+    void TearDown() override {
+        PlayerTest::TearDown();
+        if (previousDriver_) {
+            ::setenv("SDL_AUDIODRIVER", previousDriver_->c_str(), 1);
+        } else {
+            ::unsetenv("SDL_AUDIODRIVER");
+        }
+    }
+    std::optional<std::string> previousDriver_;
+};
+
+}  // namespace
+
+TEST_F(NoSoundCardTest, TheWindowStillShowsAndEveryOpenFailsQuietly) {
+    const std::string log = testsupport::readFile(dir_.file("log.txt"));
+    if (log.find("SoundEngine: cannot initialize sound library / device:") == std::string::npos) {
+        GTEST_SKIP() << "the audio layer opened a device despite the bogus driver (it keeps the "
+                        "driver it chose first in this process)";
+    }
+    EXPECT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
+    const QString before = d().labelFilename()->text();
+    d().open(wav("song.wav", 1.0));
+    EXPECT_FALSE(engine_.musicAvailable());
+    EXPECT_EQ(d().labelFilename()->text(), before);
+    EXPECT_FALSE(d().updateTimer().isActive());
+    // Play then asks for a file, as without music.
+    d().clickedPlayButton();
+    EXPECT_EQ(chooserCalls_, 1);
+}

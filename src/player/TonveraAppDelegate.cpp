@@ -11,10 +11,14 @@
 #include "engine/SoundEngine.h"
 #include "logging/Console.h"
 #include "logging/Logger.h"
+#include "metronome/Metronom.h"
+#include "metronome/MetronomControls.h"
 #include "player/DisplayFormat.h"
 #include "player/FileManagerReveal.h"
+#include "player/PlayerPracticeControls.h"
 #include "player/ResourcePaths.h"
 #include "player/ValueSlider.h"
+#include "player/settingsfile/PracticeSettingsCommands.h"
 #include "ui_MainWindow.h"
 #include "visualisation/SpectrumView.h"
 
@@ -41,6 +45,9 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
       fileChooser_(chooseWithDialog),
       terminate_([] { QCoreApplication::quit(); }) {
     ui_->setupUi(window_.get());
+    setUpMetronomField();
+    practiceControls_ = std::make_unique<PlayerPracticeControls>(*this);
+    setPracticeSettingsDialogs(PracticeSettingsDialogs::forWindow(window_.get()));
     fileShower_ = [this](const QString& path) {
         // Made on first use: most runs never reach for the session bus.
         if (fileManager_ == nullptr) {
@@ -93,10 +100,15 @@ void TonveraAppDelegate::connectControls() {
     connect(ui.menuItemOpenLogFile, &QAction::triggered, this,
             &TonveraAppDelegate::menuOpenLogFile);
     connect(ui.menuItemAbout, &QAction::triggered, this, &TonveraAppDelegate::menuAbout);
+    connect(ui.menuItemSettings, &QAction::triggered, this,
+            &TonveraAppDelegate::menuClickedSettings);
+    connect(ui.menuItemOpenSettingsFile, &QAction::triggered, this,
+            &TonveraAppDelegate::menuOpenSettingsFile);
+    connect(ui.menuItemSaveSettingsFile, &QAction::triggered, this,
+            &TonveraAppDelegate::menuSaveSettingsFile);
     connect(ui.menuItemQuit, &QAction::triggered, window_.get(), &QWidget::close);
     connect(&updateTimer_, &QTimer::timeout, this, &TonveraAppDelegate::updatePositionSlider);
-    // Settings..., Open/Save Settings... and Export... stay disabled (as the .ui gives them)
-    // until their windows exist.
+    // Export... stays disabled (as the .ui gives it) until the export window exists.
 }
 
 void TonveraAppDelegate::applicationDidFinishLaunching() {
@@ -113,8 +125,7 @@ void TonveraAppDelegate::applicationDidFinishLaunching() {
     // later open fails and is logged.
     soundEngine_->initialize();
 
-    // Metronome: a Metronom is created here, handed the engine (which loads click.wav) and set
-    // to volume 95, once that class exists.
+    createMetronom();
 
     // The File menu's items keep the enabled state given to them: Qt never enables menu items
     // on its own, so there is nothing to switch off.

@@ -17,6 +17,11 @@
 #include <optional>
 
 class FileManagerReveal;
+class Metronom;
+class MetronomControls;
+class PlayerPracticeControls;
+class PracticeSettingsCommands;
+struct PracticeSettingsDialogs;
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -59,6 +64,8 @@ class TonveraAppDelegate : public QObject {
     bool applicationOpenFile(const QString& path);
     void menuOpenLogFile();
     void menuAbout();
+    // Opens a new settings window each time; the controller keeps no reference to it.
+    void menuClickedSettings();
     // The folder that holds the resource files; see player/ResourcePaths.h.
     static QString getApplicationPath();
 
@@ -80,6 +87,10 @@ class TonveraAppDelegate : public QObject {
     void open(const QString& path);
     void updatePositionSlider();
     void sliderPositionMoved();
+
+    // ---- practice settings files
+    void menuSaveSettingsFile();
+    void menuOpenSettingsFile();
 
     // ---- outlets
     QMainWindow* window() const;
@@ -108,17 +119,28 @@ class TonveraAppDelegate : public QObject {
     // The position timer: inactive until the first successful open, then one for the run.
     const QTimer& updateTimer() const { return updateTimer_; }
     SoundEngine& soundEngine() const { return *soundEngine_; }
+    // The metronome and what its controls do; both made at launch, null before.
+    Metronom* metronom() const { return metronom_.get(); }
+    MetronomControls* metronomControls() const { return metronomControls_.get(); }
+    // Held by the position tick and by the opening and applying of a settings file.
+    std::recursive_mutex& controllerLock() { return controllerLock_; }
 
     // ---- replaceable platform services (tests use them to stay without dialogs)
     void setFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
     void setFileShower(FileShower shower) { fileShower_ = std::move(shower); }
     void setTerminator(std::function<void()> terminate) { terminate_ = std::move(terminate); }
+    // The panels and alerts of the practice settings commands.
+    void setPracticeSettingsDialogs(PracticeSettingsDialogs dialogs);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void connectControls();
+    // The BPM field's validator: whole numbers in the range a musician practises with.
+    void setUpMetronomField();
+    // Launch: the metronome, its click loaded through the engine, and its controls.
+    void createMetronom();
     void setPlayButtonImage(bool playing);
     void clearKeyboardFocus();
     // Reads a typed value field; on text that is no number it rewrites the field from its slider
@@ -136,6 +158,11 @@ class TonveraAppDelegate : public QObject {
     FileShower fileShower_;
     std::function<void()> terminate_;
     FileManagerReveal* fileManager_ = nullptr;  // owned by this object (QObject child)
+    // Declared after the window and its ui, so they go first and never outlive the widgets.
+    std::unique_ptr<Metronom> metronom_;
+    std::unique_ptr<MetronomControls> metronomControls_;
+    std::unique_ptr<PlayerPracticeControls> practiceControls_;
+    std::unique_ptr<PracticeSettingsCommands> practiceCommands_;
 };
 
 #endif

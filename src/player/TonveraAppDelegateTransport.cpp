@@ -10,6 +10,7 @@
 
 #include "engine/SoundEngine.h"
 #include "logging/Console.h"
+#include "metronome/MetronomControls.h"
 #include "player/DisplayFormat.h"
 #include "player/ResourcePaths.h"
 #include "player/TonveraAppDelegate.h"
@@ -43,11 +44,17 @@ void TonveraAppDelegate::clickedPlayButton() {
     SoundEngine& engine = *soundEngine_;
     if (engine.isPlaying()) {
         engine.pause();
-        // Metronome: its stop() goes here (pausing the music always stops it).
+        // However the metronome was started, pausing the music stops it.
+        if (metronomControls_) {
+            metronomControls_->musicPaused();
+        }
     } else if (engine.musicAvailable()) {
         engine.play();
-        // Metronome: when buttonMetronomStartWithMusic is ticked, it gets the BPM field's whole
-        // number and is started here.
+        // With the start-with-music box ticked, the metronome starts at the BPM field's whole
+        // number.
+        if (metronomControls_) {
+            metronomControls_->musicStarted();
+        }
     } else {
         menuOpenFile();  // a file chosen there is opened, not started
     }

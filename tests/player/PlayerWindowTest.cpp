@@ -118,15 +118,17 @@ TEST_F(PlayerTest, MenusHoldTheirCommandsWithLaterOnesDisabled) {
     EXPECT_EQ(action("menuItemOpenFile")->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(action("menuItemQuit")->shortcut(), QKeySequence("Ctrl+Q"));
     EXPECT_EQ(d().menuItemPlayPause()->shortcut(), QKeySequence(Qt::Key_Space));
+    EXPECT_EQ(action("menuItemOpenSettingsFile")->shortcut(), QKeySequence("Ctrl+Shift+O"));
+    EXPECT_EQ(action("menuItemSaveSettingsFile")->shortcut(), QKeySequence("Ctrl+S"));
     EXPECT_TRUE(action("menuItemOpenFile")->isEnabled());
     EXPECT_TRUE(d().menuItemOpenLogFile()->isEnabled());
+    EXPECT_TRUE(action("menuItemSettings")->isEnabled());
+    EXPECT_TRUE(action("menuItemOpenSettingsFile")->isEnabled());
+    EXPECT_TRUE(action("menuItemSaveSettingsFile")->isEnabled());
     // Updates come from the package manager.
     EXPECT_FALSE(d().menuItemSparkle()->isVisible());
-    // Their windows do not exist yet.
+    // The export window does not exist yet.
     EXPECT_FALSE(d().menuItemExportAsWAV()->isEnabled());
-    EXPECT_FALSE(action("menuItemSettings")->isEnabled());
-    EXPECT_FALSE(action("menuItemOpenSettingsFile")->isEnabled());
-    EXPECT_FALSE(action("menuItemSaveSettingsFile")->isEnabled());
 }
 
 TEST_F(PlayerTest, OpenMenuOffersTheMusicTypesAndCancelChangesNothing) {

@@ -1,0 +1,322 @@
+// The practice settings menu commands on the real window and engine, with the panels and alerts
+// answered by the test; and the settings window command.
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <future>
+#include <utility>
+#include <vector>
+
+#include "PlayerFixture.h"
+#include "audiolib/audiolib.h"
+#include "metronome/Metronom.h"
+#include "player/ValueSlider.h"
+#include "player/settingsfile/PracticeSettingsCommands.h"
+#include "player/settingsfile/PracticeSettingsFile.h"
+#include "visualisation/GlobalSettings.h"
+#include "visualisation/SettingsController.h"
+
+namespace {
+
+class PlayerPracticeSettingsTest : public PlayerTest {
+  protected:
+    void SetUp() override {
+        PlayerTest::SetUp();
+        PracticeSettingsDialogs dialogs;
+        dialogs.chooseFileToSave = [this](const FilePanel&) {
+            ++savePanels_;
+            return saveAnswer_;
+        };
+        dialogs.chooseFileToOpen = [this](const FilePanel&) {
+            ++openPanels_;
+            return openAnswer_;
+        };
+        dialogs.askYesNo = [this](const QString& message, const QString& informative) {
+            questions_.emplace_back(message, informative);
+            lockFreeDuringQuestion_ = lockIsFreeForAnotherThread();
+            return answer_;
+        };
+        dialogs.inform = [this](const QString& message, const QString& informative) {
+            messages_.emplace_back(message, informative);
+        };
+        d().setPracticeSettingsDialogs(std::move(dialogs));
+    }
+
+    // The position tick runs on the main thread only, so another thread is the one way to see
+    // whether the controller's lock is held.
+    bool lockIsFreeForAnotherThread() {
+        std::recursive_mutex& lock = d().controllerLock();
+        return std::async(std::launch::async,
+                          [&lock] {
+                              const bool got = lock.try_lock();
+                              if (got)
+                                  lock.unlock();
+                              return got;
+                          })
+            .get();
+    }
+
+    QAction* action(const char* name) { return d().window()->findChild<QAction*>(name); }
+    void save() { action("menuItemSaveSettingsFile")->trigger(); }
+    void load() { action("menuItemOpenSettingsFile")->trigger(); }
+
+    float clickVolume() {
+        float level = -1.0F;
+        EXPECT_TRUE(
+            BASS_ChannelGetAttribute(d().metronom()->soundClick(), BASS_ATTRIB_VOL, &level));
+        return level;
+    }
+
+    // Music open and a set-up made as the user makes it: every control moved by its action.
+    void practiceSetUp(const QString& music) {
+        d().open(music);
+        ASSERT_TRUE(engine_.musicAvailable());
+        d().sliderTempo()->setValue(1234);  // 12.34 %
+        d().sliderPitch()->setValue(-250);  // -2.5 semitones
+        d().sliderRate()->setValue(47000);  // Hz
+        d().sliderVolume()->setValue(60);   // %
+        d().sliderMetronomVolume()->setValue(40);
+        d().labelMetronomBPM()->setText("132");
+        QTest::mouseClick(d().buttonMetronomStartWithMusic(), Qt::LeftButton);
+        ASSERT_FLOAT_EQ(engine_.tempo(), 12.34F);
+        ASSERT_FLOAT_EQ(clickVolume(), 0.40F);
+    }
+
+    // Every control and attribute somewhere else, also as the user does it.
+    void changeEverything() {
+        d().sliderTempo()->setValue(-3000);
+        d().sliderPitch()->setValue(700);
+        d().sliderRate()->setValue(40000);
+        d().sliderVolume()->setValue(90);
+        d().sliderMetronomVolume()->setValue(10);
+        d().labelMetronomBPM()->setText("77");
+        QTest::mouseClick(d().buttonMetronomStartWithMusic(), Qt::LeftButton);
+        ASSERT_FALSE(d().buttonMetronomStartWithMusic()->isChecked());
+        ASSERT_FLOAT_EQ(engine_.tempo(), -30.0F);
+    }
+
+    void expectThePracticeSetUp() {
+        EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), 12.34F);
+        EXPECT_EQ(d().labelTempo()->text(), "12,35");
+        EXPECT_FLOAT_EQ(d().sliderPitch()->floatValue(), -2.5F);
+        EXPECT_EQ(d().labelPitch()->text(), "-2,50");
+        EXPECT_FLOAT_EQ(d().sliderRate()->floatValue(), 47000.0F);
+        EXPECT_EQ(d().labelRate()->text(), "47000,00");
+        EXPECT_FLOAT_EQ(d().sliderVolume()->floatValue(), 60.0F);
+        EXPECT_FLOAT_EQ(engine_.tempo(), 12.34F);
+        EXPECT_FLOAT_EQ(engine_.pitch(), -2.5F);
+        EXPECT_FLOAT_EQ(engine_.samplerate(), 47000.0F);
+        EXPECT_FLOAT_EQ(engine_.volume(), 0.60F);
+        EXPECT_EQ(d().labelMetronomBPM()->text(), "132");
+        EXPECT_TRUE(d().buttonMetronomStartWithMusic()->isChecked());
+        EXPECT_FLOAT_EQ(d().sliderMetronomVolume()->floatValue(), 40.0F);
+        EXPECT_FLOAT_EQ(clickVolume(), 0.40F);
+    }
+
+    QString settingsPath(const char* name) { return QString::fromStdString(dir_.file(name)); }
+
+    QString saveAnswer_, openAnswer_;
+    qint64 answer_ = 1001;  // "No"
+    int savePanels_ = 0, openPanels_ = 0;
+    std::vector<std::pair<QString, QString>> questions_, messages_;
+    bool lockFreeDuringQuestion_ = true;
+};
+
+}  // namespace
+
+TEST_F(PlayerPracticeSettingsTest, SaveThenOpenWithNoRestoresEveryControlAndTheEngine) {
+    const QString music = wav("piece.wav", 6.0, 48000);
+    practiceSetUp(music);
+    saveAnswer_ = settingsPath("piece");  // the extension is added
+    save();
+    ASSERT_EQ(savePanels_, 1);
+    ASSERT_TRUE(QFile::exists(settingsPath("piece.sps")));
+    EXPECT_TRUE(messages_.empty());
+
+    changeEverything();
+    d().clickedPlayButton();
+    ASSERT_TRUE(engine_.isPlaying());
+    QPushButton* metronomButton = d().buttonMetronomPlay();
+    ASSERT_TRUE(metronomButton->isEnabled());
+
+    openAnswer_ = settingsPath("piece.sps");
+    load();
+    ASSERT_EQ(questions_.size(), 1U);
+    EXPECT_EQ(questions_[0].first, "Do you want to load the music file from the settings too?");
+    EXPECT_EQ(questions_[0].second, "settings music file: " + music);
+    EXPECT_FALSE(lockFreeDuringQuestion_) << "the controller's lock is not held while asking";
+    EXPECT_TRUE(lockIsFreeForAnotherThread()) << "the lock is still held after the load";
+    expectThePracticeSetUp();
+    EXPECT_EQ(d().metronom()->numberBPM().toInt(), 132);
+    // "No" keeps the music playing; ticking the box from the file ran no action of its own.
+    EXPECT_TRUE(engine_.isPlaying());
+    EXPECT_EQ(QString::fromStdString(engine_.musicFile()), music);
+    EXPECT_TRUE(metronomButton->isEnabled());
+    EXPECT_FALSE(d().metronom()->isRunning());
+}
+
+TEST_F(PlayerPracticeSettingsTest, YesReopensTheStoredMusicBeforeApplyingTheRest) {
+    const QString stored = wav("stored.wav", 6.0, 48000);
+    practiceSetUp(stored);
+    saveAnswer_ = settingsPath("stored.sps");
+    save();
+
+    // Other music open, playing: "Yes" brings the stored one back, stopped at its start, with
+    // the stored values rather than those an open gives.
+    d().open(wav("other.wav", 3.0, 22050));
+    d().clickedPlayButton();
+    ASSERT_TRUE(engine_.isPlaying());
+    openAnswer_ = settingsPath("stored.sps");
+    answer_ = 1000;
+    load();
+    ASSERT_EQ(questions_.size(), 1U);
+    EXPECT_EQ(QString::fromStdString(engine_.musicFile()), stored);
+    EXPECT_EQ(d().labelFilename()->text(), ">> stored.wav << ");
+    EXPECT_EQ(d().sliderRate()->maximum(), 62399) << "rate range not set from the stored music";
+    EXPECT_FALSE(engine_.isPlaying());
+    EXPECT_EQ(engine_.currentpos(), 0U);
+    expectThePracticeSetUp();
+
+    // The same music already open: it is reopened all the same, from its beginning.
+    d().sliderPosition()->setValue(3);
+    ASSERT_EQ(engine_.currentpos(), 3U);
+    load();
+    EXPECT_EQ(questions_.size(), 2U);
+    EXPECT_EQ(engine_.currentpos(), 0U);
+    expectThePracticeSetUp();
+}
+
+TEST_F(PlayerPracticeSettingsTest, WithoutMusicOpenTheStoredMusicLoadsWithoutAsking) {
+    PracticeSettings settings;
+    settings.musicFile = wav("piece.wav", 2.0, 44100);
+    settings.musicVolume = 50.0F;
+    settings.musicTempo = -10.0F;
+    settings.musicSamplerate = 40000.0F;
+    settings.musicPitch = 3.0F;
+    settings.metronomBpm = QVariant(100.7);
+    settings.metronomAutostart = 0;
+    settings.metronomVolume = 80.0F;
+    ASSERT_EQ(PracticeSettingsFile::write(settingsPath("p.sps"), settings), QString());
+
+    openAnswer_ = settingsPath("p.sps");
+    load();
+    EXPECT_TRUE(questions_.empty());
+    ASSERT_TRUE(engine_.musicAvailable());
+    EXPECT_EQ(d().labelFilename()->text(), ">> piece.wav << ");
+    EXPECT_FLOAT_EQ(engine_.tempo(), -10.0F);
+    EXPECT_FLOAT_EQ(engine_.pitch(), 3.0F);
+    EXPECT_FLOAT_EQ(engine_.samplerate(), 40000.0F);
+    EXPECT_FLOAT_EQ(engine_.volume(), 0.5F);
+    // A real beat rate shows its whole number, and that is what the next start plays at.
+    EXPECT_EQ(d().labelMetronomBPM()->text(), "100");
+    QTest::mouseClick(d().buttonMetronomPlay(), Qt::LeftButton);
+    EXPECT_EQ(d().metronom()->numberBPM(), QVariant(100));
+    EXPECT_TRUE(d().metronom()->isRunning());
+}
+
+TEST_F(PlayerPracticeSettingsTest, LoadingLeavesARunningMetronomeRunning) {
+    QTest::mouseClick(d().buttonMetronomPlay(), Qt::LeftButton);
+    ASSERT_TRUE(d().metronom()->isRunning());
+    PracticeSettings settings;
+    settings.metronomBpm = QVariant(qlonglong(90));
+    settings.metronomAutostart = 1;
+    settings.metronomVolume = 70.0F;
+    ASSERT_EQ(PracticeSettingsFile::write(settingsPath("m.sps"), settings), QString());
+    openAnswer_ = settingsPath("m.sps");
+    load();
+    // The box is ticked without its action: the metronome is not stopped, its button stays on.
+    EXPECT_TRUE(d().buttonMetronomStartWithMusic()->isChecked());
+    EXPECT_TRUE(d().metronom()->isRunning());
+    EXPECT_TRUE(d().buttonMetronomPlay()->isEnabled());
+    EXPECT_DOUBLE_EQ(d().metronom()->schedule().intervalSeconds(), 0.5) << "restarted at 90";
+    EXPECT_FLOAT_EQ(clickVolume(), 0.70F);
+}
+
+TEST_F(PlayerPracticeSettingsTest, SavingWithoutMusicTellsWhyAndWritesNothing) {
+    saveAnswer_ = settingsPath("none.sps");
+    save();
+    EXPECT_EQ(savePanels_, 0);
+    ASSERT_EQ(messages_.size(), 1U);
+    EXPECT_EQ(messages_[0].first, "There is no music to save practice settings for.");
+    EXPECT_FALSE(QFile::exists(saveAnswer_));
+}
+
+TEST_F(PlayerPracticeSettingsTest, AFailedSaveIsReportedAndKeepsTheOldFile) {
+    practiceSetUp(wav("piece.wav", 2.0));
+    // A folder stands where the file should go: no write can replace it.
+    saveAnswer_ = settingsPath("taken.sps");
+    ASSERT_TRUE(QDir().mkpath(saveAnswer_));
+    save();
+    ASSERT_EQ(messages_.size(), 1U);
+    EXPECT_EQ(messages_[0].first, "The practice settings could not be saved.");
+    EXPECT_TRUE(messages_[0].second.contains("taken.sps")) << messages_[0].second.toStdString();
+    EXPECT_TRUE(QFileInfo(saveAnswer_).isDir());
+
+    // A file in a folder that does not exist: reported too, nothing created.
+    saveAnswer_ = settingsPath("no/such/folder/x.sps");
+    save();
+    EXPECT_EQ(messages_.size(), 2U);
+    EXPECT_FALSE(QFile::exists(saveAnswer_));
+}
+
+TEST_F(PlayerPracticeSettingsTest, AnUnreadableFileIsReportedAndChangesNothing) {
+    const QString music = wav("piece.wav", 4.0, 48000);
+    practiceSetUp(music);
+    d().clickedPlayButton();
+    const std::string junk = junkFile("junk.sps", "<?xml version=\"1.0\"?><plist><array>");
+    for (const QString& path : {QString::fromStdString(junk), settingsPath("missing.sps")}) {
+        openAnswer_ = path;
+        messages_.clear();
+        load();
+        ASSERT_EQ(messages_.size(), 1U) << path.toStdString();
+        EXPECT_EQ(messages_[0].first, "The practice settings file could not be read.");
+        EXPECT_TRUE(questions_.empty()) << "asked about the music of a file it cannot read";
+        // Everything as it was, the music still playing.
+        expectThePracticeSetUp();
+        EXPECT_TRUE(engine_.isPlaying());
+        EXPECT_EQ(QString::fromStdString(engine_.musicFile()), music);
+        EXPECT_TRUE(lockIsFreeForAnotherThread());
+    }
+}
+
+TEST_F(PlayerPracticeSettingsTest, CancelledPanelsChangeNothing) {
+    practiceSetUp(wav("piece.wav", 2.0));
+    save();
+    load();
+    EXPECT_EQ(savePanels_, 1);
+    EXPECT_EQ(openPanels_, 1);
+    EXPECT_TRUE(questions_.empty());
+    EXPECT_TRUE(messages_.empty());
+    expectThePracticeSetUp();
+}
+
+TEST_F(PlayerTest, EachChoiceOfSettingsOpensItsOwnSettingsWindow) {
+    GlobalSettings& settings = GlobalSettings::sharedSingleton();
+    const std::int32_t previous = settings.spectrumType();
+    settings.setSpectrumType(SpectrumTypeWaveForm);
+
+    QAction* command = d().window()->findChild<QAction*>("menuItemSettings");
+    command->trigger();
+    command->trigger();
+    const QList<SettingsController*> windows = d().window()->findChildren<SettingsController*>();
+    ASSERT_EQ(windows.size(), 2);
+    EXPECT_NE(windows[0], windows[1]);
+    for (SettingsController* w : windows) {
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_TRUE(w->isWindow());
+        EXPECT_TRUE(w->buttonWave()->isChecked());
+    }
+    // A choice in one window reaches the shared setting the view reads.
+    windows[0]->buttonFFT()->click();
+    EXPECT_EQ(settings.spectrumType(), SpectrumTypeFFT);
+    for (SettingsController* w : windows)
+        w->close();
+    settings.setSpectrumType(previous);
+}

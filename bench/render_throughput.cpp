@@ -1,0 +1,109 @@
+// Offline rendering speed: three minutes of stereo 44.1 kHz audio through a decoding tempo stream
+// at tempo -25 % and pitch +2 (the export's path), compared with SoundTouch's own command-line
+// tool doing the same job. Prints figures; passes or fails nothing.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "audiolib/audiolib.h"
+#include "support/AudioFixtures.h"
+#include "support/TempHome.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kSeconds = 180.0;
+
+// Something with the texture of music: a few partials that move, and a little noise.
+std::vector<float> musicLikeSignal() {
+    const auto frames = static_cast<std::size_t>(kSeconds * kRate);
+    std::vector<float> out(frames * 2);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> noise(-0.02F, 0.02F);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / kRate;
+        const double base = 220.0 * (1.0 + 0.5 * std::floor(std::fmod(t, 4.0)));
+        double value = 0.0;
+        for (int h = 1; h <= 4; ++h)
+            value += 0.12 / h * std::sin(2 * std::numbers::pi * base * h * t);
+        out[2 * i] = static_cast<float>(value) + noise(random);
+        out[2 * i + 1] = static_cast<float>(value * 0.8) + noise(random);
+    }
+    return out;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Renders the file as the export does (16-bit, 20000-byte blocks); with an output path the
+// blocks also go into a WAV file. Returns the wall time, or a negative value on failure.
+double renderThroughTempoStream(const std::string& in, const std::string& out) {
+    const auto start = std::chrono::steady_clock::now();
+    const HSTREAM source =
+        BASS_StreamCreateFile(FALSE, in.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_STREAM_PRESCAN);
+    const HSTREAM tempo = BASS_FX_TempoCreate(source, BASS_STREAM_DECODE | BASS_FX_FREESOURCE);
+    if (tempo == 0)
+        return -1.0;
+    BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO, -25.0F);
+    BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO_PITCH, 2.0F);
+    if (!out.empty() && !BASS_Encode_Start(tempo, out.c_str(), BASS_ENCODE_PCM, nullptr, nullptr)) {
+        return -1.0;
+    }
+    std::vector<char> block(20000);
+    while (BASS_ChannelIsActive(tempo) != BASS_ACTIVE_STOPPED) {
+        BASS_ChannelGetData(tempo, block.data(), static_cast<DWORD>(block.size()));
+    }
+    if (!out.empty())
+        BASS_Encode_Stop(tempo);
+    BASS_StreamFree(tempo);
+    return secondsSince(start);
+}
+
+}  // namespace
+
+int main() {
+    testsupport::TempDir dir;
+    const std::string in = dir.file("music.wav");
+    std::string error;
+    std::printf("writing %.0f s of stereo 44.1 kHz test audio...\n", kSeconds);
+    if (!testsupport::writeAudioFile(in, musicLikeSignal(), kRate, 2, &error)) {
+        std::fprintf(stderr, "cannot write the test file: %s\n", error.c_str());
+        return 1;
+    }
+    if (!BASS_Init(0, kRate, 0, nullptr, nullptr)) {
+        std::fprintf(stderr, "cannot open the no-sound device: %d\n", BASS_ErrorGetCode());
+        return 1;
+    }
+    const double pullOnly = renderThroughTempoStream(in, "");
+    const double withWav = renderThroughTempoStream(in, dir.file("ours.wav"));
+    BASS_Free();
+
+    const std::string command = "soundstretch '" + in + "' '" + dir.file("theirs.wav") +
+                                "' -tempo=-25 -pitch=2 > /dev/null 2>&1";
+    const auto start = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    const double soundstretch = secondsSince(start);
+
+    std::printf(
+        "\nrender of %.0f s at tempo -25 %%, pitch +2 (times real time, higher is faster)\n",
+        kSeconds);
+    std::printf("  tempo stream, pulling 16-bit blocks : %6.2f s  %6.1fx\n", pullOnly,
+                kSeconds / pullOnly);
+    std::printf("  tempo stream + WAV encoder          : %6.2f s  %6.1fx\n", withWav,
+                kSeconds / withWav);
+    if (status == 0) {
+        std::printf("  soundstretch (read + process + write): %6.2f s  %6.1fx\n", soundstretch,
+                    kSeconds / soundstretch);
+        std::printf("  ratio soundstretch time / ours (WAV): %.2f (>= 1 means we are as fast)\n",
+                    soundstretch / withWav);
+    } else {
+        std::printf("  soundstretch not available (exit status %d)\n", status);
+    }
+    return 0;
+}

@@ -1,0 +1,40 @@
+// The no-sound device's output: a thread that runs the mixer at real-time pace and throws the
+// result away, so that playing channels advance exactly as they would on a sound card. It starts
+// only when something is played.
+#ifndef TONVERA_AUDIOLIB_DEVICE_SILENTOUTPUT_H
+#define TONVERA_AUDIOLIB_DEVICE_SILENTOUTPUT_H
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "audiolib/device/AudioOutput.h"
+
+namespace audiolib {
+
+class Mixer;
+
+class SilentOutput : public AudioOutput {
+  public:
+    static constexpr int kBufferFrames = 441;
+
+    explicit SilentOutput(Mixer& mixer);
+    ~SilentOutput() override;
+
+    void ensureRunning() override;
+    int bufferFrames() const override { return kBufferFrames; }
+
+  private:
+    void run();
+
+    Mixer& mixer_;
+    std::vector<float> buffer_;
+    std::mutex startMutex_;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};
+
+}  // namespace audiolib
+
+#endif

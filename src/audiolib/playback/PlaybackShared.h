@@ -1,0 +1,51 @@
+// The state a playing stream shares between API threads, its device's feeder thread and the
+// audio callback. Every field is an atomic or the lock-free ring; nobody waits for anybody.
+#ifndef TONVERA_AUDIOLIB_PLAYBACK_PLAYBACKSHARED_H
+#define TONVERA_AUDIOLIB_PLAYBACK_PLAYBACKSHARED_H
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+
+#include "audiolib/playback/BlockRing.h"
+#include "audiolib/playback/PlayPosition.h"
+
+namespace audiolib {
+
+class GainEffects;
+
+struct PlaybackShared {
+    PlaybackShared(const std::atomic<float>& volumeLevel, const GainEffects& gainEffects)
+        : volume(volumeLevel), gains(gainEffects) {}
+
+    BlockRing ring;                     // feeder -> callback
+    PlayPosition heard;                 // callback -> API threads
+    std::atomic<bool> wantPlay{false};  // API -> callback: fade in / fade out and hold
+    // API -> feeder and callback: every seek request bumps it. The feeder seeks to seekTarget
+    // when it sees a new value; the callback fades out and drops blocks of older values.
+    std::atomic<std::uint32_t> generation{0};
+    std::atomic<double> seekTarget{0.0};
+    // Callback -> API: the generation whose last block has been played (the stream ended).
+    std::atomic<std::uint32_t> finishedGeneration{std::numeric_limits<std::uint32_t>::max()};
+    // Callback -> feeder: frames of the current generation taken out of the ring (low 32 bits,
+    // counted modulo 2^32) and that generation (high 32 bits), so the feeder knows how far ahead
+    // it is. Frames of older generations do not count: after a seek the feeder renders the new
+    // audio at once instead of waiting for the old to drain.
+    std::atomic<std::uint64_t> consumed{0};
+
+    static std::uint64_t packConsumed(std::uint32_t generation, std::uint32_t frames) {
+        return static_cast<std::uint64_t>(generation) << 32 | frames;
+    }
+    // Callback -> API: whether the last callback left the stream at a level above zero.
+    std::atomic<bool> audible{false};
+    // Callback -> anyone: frames the callback wanted to play but found no audio for (the feeder
+    // fell behind). Zero on a healthy system.
+    std::atomic<std::uint64_t> starvedFrames{0};
+    // The stream's VOL attribute and gain effects, read by the callback for every block.
+    const std::atomic<float>& volume;
+    const GainEffects& gains;
+};
+
+}  // namespace audiolib
+
+#endif

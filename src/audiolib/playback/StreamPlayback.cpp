@@ -1,0 +1,178 @@
+#include "audiolib/playback/StreamPlayback.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <mutex>
+#include <thread>
+
+#include "audiolib/stream/Stream.h"
+
+namespace audiolib {
+
+namespace {
+// Native frames rendered per block at most; a stream played at a high rate makes blocks of fewer
+// output frames rather than larger buffers.
+constexpr int kMaxNativeFrames = 4096;
+}  // namespace
+
+StreamPlayback::StreamPlayback(Stream& stream, int deviceRate)
+    : stream_(stream),
+      deviceRate_(deviceRate),
+      shared_(stream.volumeLevel(), stream.gains()),
+      voice_(shared_, deviceRate),
+      history_(stream.channels(), stream.rate()),
+      mapper_(stream.channels()),
+      resampler_(2, deviceRate),
+      native_(static_cast<std::size_t>(kMaxNativeFrames) * stream.channels()),
+      stereo_(static_cast<std::size_t>(kMaxNativeFrames) * 2),
+      aheadFrames_(static_cast<std::uint32_t>(kAheadSeconds * deviceRate)),
+      minAheadFrames_(static_cast<std::uint32_t>(kMinAheadSeconds * deviceRate)) {
+    // Made under the stream's mutex, before the voice reaches the mixer: nobody else publishes.
+    PlayPositionValue start;
+    start.source = stream.position();
+    shared_.heard.publish(start);
+    shared_.seekTarget.store(start.source, std::memory_order_relaxed);
+}
+
+void StreamPlayback::play() {
+    if (finished())
+        requestSeek(0.0);
+    state_.store(State::Playing, std::memory_order_release);
+    shared_.wantPlay.store(true, std::memory_order_release);
+}
+
+void StreamPlayback::pause() {
+    state_.store(State::Paused, std::memory_order_release);
+    shared_.wantPlay.store(false, std::memory_order_release);
+}
+
+void StreamPlayback::stop() {
+    state_.store(State::Stopped, std::memory_order_release);
+    shared_.wantPlay.store(false, std::memory_order_release);
+}
+
+bool StreamPlayback::stopAndFade(int timeoutMs) {
+    stop();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (shared_.audible.load(std::memory_order_acquire)) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+bool StreamPlayback::finished() const {
+    return shared_.finishedGeneration.load(std::memory_order_acquire) ==
+           shared_.generation.load(std::memory_order_acquire);
+}
+
+void StreamPlayback::requestSeek(double sourceFrame) {
+    shared_.seekTarget.store(sourceFrame, std::memory_order_relaxed);
+    shared_.generation.fetch_add(1, std::memory_order_release);
+}
+
+double StreamPlayback::position() const {
+    const PlayPositionValue heard = shared_.heard.read();
+    if (heard.generation != shared_.generation.load(std::memory_order_acquire)) {
+        return shared_.seekTarget.load(std::memory_order_relaxed);
+    }
+    const double length = static_cast<double>(stream_.lengthFrames());
+    if (stream_.looping() && length > 0.0)
+        return std::fmod(heard.source, length);
+    return std::min(heard.source, length);
+}
+
+void StreamPlayback::recentFrames(float* out, std::size_t frames) const {
+    const PlayPositionValue heard = shared_.heard.read();
+    history_.read(static_cast<std::uint64_t>(heard.history), out, frames);
+    const float level = stream_.volume() * stream_.gains().allChannels();
+    const std::size_t count = frames * static_cast<std::size_t>(history_.channels());
+    for (std::size_t i = 0; i < count; ++i)
+        out[i] *= level;
+}
+
+std::uint32_t StreamPlayback::queuedFrames() const {
+    const std::uint64_t consumed = shared_.consumed.load(std::memory_order_acquire);
+    if (static_cast<std::uint32_t>(consumed >> 32) != handledGeneration_)
+        return producedFrames_;
+    return producedFrames_ - static_cast<std::uint32_t>(consumed);
+}
+
+bool StreamPlayback::topUp() {
+    bool rendered = false;
+    for (;;) {
+        const bool seekPending =
+            shared_.generation.load(std::memory_order_acquire) != handledGeneration_;
+        const std::uint32_t queued = queuedFrames();
+        const bool enough = queued >= aheadFrames_ ||
+                            (queued >= minAheadFrames_ && queued + pendingFrames_ >= aheadFrames_);
+        if (!seekPending && enough)
+            break;
+        AudioBlock* block = shared_.ring.writable();
+        if (!block || !renderBlock(*block))
+            break;
+        producedFrames_ += static_cast<std::uint32_t>(block->frames);
+        shared_.ring.publish();
+        rendered = true;
+    }
+    return rendered;
+}
+
+bool StreamPlayback::renderBlock(AudioBlock& block) {
+    const std::uint32_t generation = shared_.generation.load(std::memory_order_acquire);
+    std::unique_lock lock(stream_.mutex());
+    if (stream_.freed())
+        return false;
+    if (generation != handledGeneration_) {
+        const double target = shared_.seekTarget.load(std::memory_order_relaxed);
+        stream_.seek(static_cast<std::uint64_t>(std::max(target, 0.0)));
+        resampler_.reset();
+        handledGeneration_ = generation;
+        producedFrames_ = 0;
+        endReached_ = false;
+    }
+    if (endReached_)
+        return false;
+
+    std::string error;
+    resampler_.setInputRate(stream_.playbackInputRate(), &error);  // on failure: passthrough
+    const int inputRate = resampler_.passthrough() ? deviceRate_ : resampler_.inputRate();
+    const double nativePerOutput = static_cast<double>(inputRate) / deviceRate_;
+    int wanted = std::clamp(static_cast<int>(std::ceil(kBlockFrames * nativePerOutput)), 16,
+                            kMaxNativeFrames);
+    while (wanted > 16 && resampler_.maxOutputFrames(wanted) > AudioBlock::kMaxFrames) {
+        wanted /= 2;
+    }
+
+    const double sourceStart = stream_.position();
+    const double sourcePerNative = stream_.sourceFramesPerFrame();
+    const std::size_t got = stream_.render(native_.data(), static_cast<std::size_t>(wanted));
+    const bool ended = got < static_cast<std::size_t>(wanted) || stream_.ended();
+    pendingFrames_ = static_cast<std::uint32_t>(stream_.pendingFrames() / nativePerOutput);
+    lock.unlock();
+
+    stream_.gains().applyPerChannel(native_.data(), got);
+    const std::uint64_t historyStart = history_.written();
+    history_.write(native_.data(), got);
+    mapper_.map(native_.data(), stereo_.data(), got);
+    int frames = resampler_.process(stereo_.data(), static_cast<int>(got), block.samples.data(),
+                                    AudioBlock::kMaxFrames);
+    if (ended) {
+        // Let the resampler's last few frames out with the end of the stream.
+        frames += resampler_.process(nullptr, 0, block.samples.data() + 2 * frames,
+                                     AudioBlock::kMaxFrames - frames);
+        endReached_ = true;
+    }
+    block.generation = generation;
+    block.sourceStart = sourceStart;
+    block.sourcePerFrame = sourcePerNative * nativePerOutput;
+    block.historyStart = static_cast<double>(historyStart);
+    block.historyPerFrame = nativePerOutput;
+    block.frames = frames;
+    block.last = ended;
+    return true;
+}
+
+}  // namespace audiolib

@@ -1,0 +1,176 @@
+// The small signal-processing pieces whose arithmetic is easy to get wrong.
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "audiolib/dsp/LevelRamp.h"
+#include "audiolib/dsp/SampleFormat.h"
+#include "audiolib/dsp/StereoMapper.h"
+#include "audiolib/playback/SampleHistory.h"
+#include "audiolib/stream/GainEffects.h"
+
+namespace {
+
+using audiolib::floatToInt16;
+
+TEST(SampleFormatTest, ConvertsWithRoundingAndSaturation) {
+    EXPECT_EQ(floatToInt16(0.0F), 0);
+    EXPECT_EQ(floatToInt16(-1.0F), -32768);
+    EXPECT_EQ(floatToInt16(1.0F), 32767);
+    EXPECT_EQ(floatToInt16(0.5F), 16384);
+    EXPECT_EQ(floatToInt16(1.0F / 65536.0F), 0);  // half a step rounds to even
+    EXPECT_EQ(floatToInt16(3.0F / 65536.0F), 2);
+    EXPECT_EQ(floatToInt16(1.5F), 32767);
+    EXPECT_EQ(floatToInt16(-7.0F), -32768);
+    EXPECT_EQ(floatToInt16(INFINITY), 32767);
+    EXPECT_EQ(floatToInt16(-INFINITY), -32768);
+    EXPECT_EQ(floatToInt16(NAN), 0);
+}
+
+TEST(SampleFormatTest, BlockConversionMatchesSampleBySample) {
+    // The block version takes a faster path; it must agree on every kind of value.
+    std::vector<float> in = {0.0F,     -1.0F, 1.0F,   0.5F,      1.0F / 65536.0F, 3.0F / 65536.0F,
+                             1.5F,     -7.0F, NAN,    INFINITY,  -INFINITY,       -0.2500153F,
+                             0.99999F, 1e-9F, -1e-9F, 0.123456F, -0.987654F};
+    for (int i = 0; i < 100; ++i)
+        in.push_back(std::sin(i * 0.37F) * 1.3F);
+    std::vector<std::int16_t> block(in.size());
+    audiolib::floatToInt16(in.data(), block.data(), in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        ASSERT_EQ(block[i], floatToInt16(in[i])) << i << " " << in[i];
+    }
+}
+
+TEST(StereoMapperTest, MonoGoesToBothSidesAtFullLevel) {
+    const audiolib::StereoMapper mapper(1);
+    const float in[] = {0.5F, -0.25F};
+    float out[4] = {};
+    mapper.map(in, out, 2);
+    EXPECT_EQ(out[0], 0.5F);
+    EXPECT_EQ(out[1], 0.5F);
+    EXPECT_EQ(out[2], -0.25F);
+    EXPECT_EQ(out[3], -0.25F);
+}
+
+TEST(StereoMapperTest, FivePointOneKeepsSidesApartDropsLfeAndCannotClip) {
+    const audiolib::StereoMapper mapper(6);  // FL FR FC LFE BL BR
+    const float left[] = {1.0F, 0.0F, 0.0F, 0.0F, 0.0F, 0.0F};
+    const float lfe[] = {0.0F, 0.0F, 0.0F, 1.0F, 0.0F, 0.0F};
+    const float centre[] = {0.0F, 0.0F, 1.0F, 0.0F, 0.0F, 0.0F};
+    const float all[] = {1.0F, 1.0F, 1.0F, 1.0F, 1.0F, 1.0F};
+    float out[2];
+    mapper.map(left, out, 1);
+    EXPECT_GT(out[0], 0.3F);
+    EXPECT_EQ(out[1], 0.0F);
+    mapper.map(lfe, out, 1);
+    EXPECT_EQ(out[0], 0.0F);
+    EXPECT_EQ(out[1], 0.0F);
+    mapper.map(centre, out, 1);
+    EXPECT_EQ(out[0], out[1]);
+    EXPECT_NEAR(out[0] / mapper.weight(0, 0), std::sqrt(0.5), 1e-6);  // centre at -3 dB
+    mapper.map(all, out, 1);
+    EXPECT_NEAR(out[0], 1.0F, 1e-6F);
+    EXPECT_NEAR(out[1], 1.0F, 1e-6F);
+}
+
+TEST(StereoMapperTest, EveryLayoutUpToEightChannelsReachesBothSides) {
+    for (int channels = 2; channels <= 8; ++channels) {
+        const audiolib::StereoMapper mapper(channels);
+        float sumLeft = 0.0F;
+        float sumRight = 0.0F;
+        for (int c = 0; c < channels; ++c) {
+            sumLeft += mapper.weight(0, c);
+            sumRight += mapper.weight(1, c);
+        }
+        EXPECT_NEAR(sumLeft, 1.0F, 1e-5F) << channels;
+        EXPECT_NEAR(sumRight, 1.0F, 1e-5F) << channels;
+    }
+}
+
+TEST(SampleHistoryTest, ReadsTheFramesBeforeAPositionAcrossTheWrap) {
+    audiolib::SampleHistory history(2, 1000);  // two seconds: 2000 frames
+    std::vector<float> frames(2 * 700);
+    float next = 0.0F;
+    for (int round = 0; round < 5; ++round) {  // 3500 frames: wraps once
+        for (auto& value : frames)
+            value = next++;
+        history.write(frames.data(), 700);
+    }
+    ASSERT_EQ(history.written(), 3500U);
+    std::vector<float> out(2 * 300);
+    history.read(2100, out.data(), 300);  // frames 1800..2099 straddle the wrap at 2000
+    for (int i = 0; i < 600; ++i)
+        ASSERT_EQ(out[i], 2.0F * 1800 + i) << i;
+}
+
+TEST(SampleHistoryTest, MissingFramesReadAsZerosInFront) {
+    audiolib::SampleHistory history(1, 1000);
+    const float frames[] = {1.0F, 2.0F, 3.0F};
+    history.write(frames, 3);
+    float out[5] = {9, 9, 9, 9, 9};
+    history.read(3, out, 5);
+    EXPECT_EQ(out[0], 0.0F);
+    EXPECT_EQ(out[1], 0.0F);
+    EXPECT_EQ(out[2], 1.0F);
+    EXPECT_EQ(out[4], 3.0F);
+    // Asking beyond what was written is cut at what exists.
+    history.read(10, out, 2);
+    EXPECT_EQ(out[0], 2.0F);
+    EXPECT_EQ(out[1], 3.0F);
+}
+
+TEST(SampleHistoryTest, NeverHandsOutMoreThanHalfASecond) {
+    // Older frames may already be overwritten by the feeder, so they read as zeros.
+    audiolib::SampleHistory history(1, 1000);
+    std::vector<float> frames(1000);
+    for (int i = 0; i < 1000; ++i)
+        frames[i] = static_cast<float>(i + 1);
+    history.write(frames.data(), 1000);
+    std::vector<float> out(800, 9.0F);
+    history.read(1000, out.data(), 800);
+    for (int i = 0; i < 300; ++i)
+        ASSERT_EQ(out[i], 0.0F) << i;
+    for (int i = 300; i < 800; ++i)
+        ASSERT_EQ(out[i], static_cast<float>(i + 201)) << i;
+}
+
+TEST(LevelRampTest, GlidesLinearlyAndRetargetsFromWhereItStands) {
+    audiolib::LevelRamp ramp(4, 1.0F);
+    EXPECT_EQ(ramp.next(), 1.0F);
+    ramp.setTarget(0.0F);
+    EXPECT_EQ(ramp.next(), 1.0F);
+    EXPECT_EQ(ramp.next(), 0.75F);
+    ramp.setTarget(1.0F);  // turned back halfway: no jump
+    EXPECT_EQ(ramp.next(), 0.5F);
+    EXPECT_EQ(ramp.next(), 0.625F);
+    ramp.next();
+    ramp.next();
+    EXPECT_EQ(ramp.next(), 1.0F);
+    EXPECT_EQ(ramp.next(), 1.0F);
+    ramp.jumpTo(0.25F);
+    EXPECT_EQ(ramp.next(), 0.25F);
+}
+
+TEST(GainEffectsTest, AllChannelGainsMultiplyAndSingleChannelsStaySeparate) {
+    audiolib::GainEffects gains(2);
+    const int a = gains.add();
+    const int b = gains.add();
+    EXPECT_EQ(gains.allChannels(), 1.0F);
+    ASSERT_TRUE(gains.set(a, {-1, 2.0F}));
+    ASSERT_TRUE(gains.set(b, {-1, 0.75F}));
+    EXPECT_EQ(gains.allChannels(), 1.5F);
+    ASSERT_TRUE(gains.set(b, {1, 0.5F}));
+    EXPECT_EQ(gains.allChannels(), 2.0F);
+    float frames[] = {1.0F, 1.0F};
+    gains.applyPerChannel(frames, 1);
+    EXPECT_EQ(frames[0], 0.5F);
+    EXPECT_EQ(frames[1], 1.0F);
+    EXPECT_FALSE(gains.set(b, {3, 1.0F}));
+    EXPECT_FALSE(gains.set(b, {-2, 1.0F}));
+    EXPECT_FALSE(gains.set(99, {-1, 1.0F}));
+    ASSERT_TRUE(gains.remove(a));
+    EXPECT_EQ(gains.allChannels(), 1.0F);
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 // Devices: the no-sound device, SDL outputs, per-thread selection, and what freeing a device
 // takes with it.
+#include <csignal>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -86,6 +87,17 @@ TEST(DeviceTest, DeviceListStartsWithTheDefaultAndEnds) {
     // Names stay valid: asking again hands out the same text.
     ASSERT_TRUE(BASS_GetDeviceInfo(1, &info));
     EXPECT_EQ(info.name, firstName);
+}
+
+// An open output must leave SIGTERM to the program: otherwise `kill` and a logout cannot end it.
+TEST(DeviceTest, OpeningTheOutputLeavesTerminationSignalsAlone) {
+    DeviceScope output(-1);
+    ASSERT_TRUE(output.ok());
+    for (int signal : {SIGTERM, SIGINT}) {
+        struct sigaction action {};
+        ASSERT_EQ(::sigaction(signal, nullptr, &action), 0);
+        EXPECT_EQ(action.sa_handler, SIG_DFL) << "signal " << signal;
+    }
 }
 
 TEST(DeviceTest, RealAndNoSoundDevicesLiveSideBySidePerThread) {

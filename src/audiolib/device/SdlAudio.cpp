@@ -11,6 +11,9 @@ SdlAudio& SdlAudio::instance() {
 
 bool SdlAudio::acquire(std::string* error) {
     std::lock_guard lock(mutex_);
+    // SDL would otherwise turn SIGINT and SIGTERM into quit events that nobody reads, and the
+    // program could then only be ended with SIGKILL (a logout included).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (users_ == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         if (error)
             *error = SDL_GetError();

@@ -21,7 +21,7 @@
 namespace audiolib {
 
 class AudioDecoder {
-public:
+  public:
     virtual ~AudioDecoder() = default;
 
     // nullptr on failure; *error (if given) then holds a readable reason.

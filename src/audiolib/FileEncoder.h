@@ -13,7 +13,7 @@ namespace audiolib {
 enum class EncodedFormat { Wav16, Mp4Aac, M4aAlac };
 
 class FileEncoder {
-public:
+  public:
     virtual ~FileEncoder() = default;
 
     // nullptr when the file cannot be created or the codec is unavailable; *error holds why.

@@ -100,7 +100,7 @@ constexpr DWORD BASS_FX_BFX_VOLUME = 0x10003;
 constexpr int BASS_BFX_CHANALL = -1;
 
 // BASS_ChannelGetData flags (or-ed into the length argument).
-constexpr DWORD BASS_DATA_AVAILABLE = 0;       // with no flag: read (decoding) / peek (playing)
+constexpr DWORD BASS_DATA_AVAILABLE = 0;         // with no flag: read (decoding) / peek (playing)
 constexpr DWORD BASS_DATA_FFT2048 = 0x80000003;  // 1024 float magnitudes of a 2048-point FFT
 constexpr DWORD BASS_DATA_FLOAT = 0x40000000;    // sample data as 32-bit floats
 
@@ -135,12 +135,12 @@ struct BASS_INFO {
     DWORD minrate;
     DWORD maxrate;
     BOOL eax;
-    DWORD minbuf;   // ms of buffer the device needs
+    DWORD minbuf;  // ms of buffer the device needs
     DWORD dsver;
     DWORD latency;  // ms from play to hearing
     DWORD initflags;
     DWORD speakers;
-    DWORD freq;     // output rate
+    DWORD freq;  // output rate
 };
 
 struct BASS_CHANNELINFO {
@@ -155,8 +155,8 @@ struct BASS_CHANNELINFO {
 };
 
 struct BASS_BFX_VOLUME {
-    int lChannel;  // BASS_BFX_CHANALL, or a 1-based channel number
-    float fVolume; // linear factor
+    int lChannel;   // BASS_BFX_CHANALL, or a 1-based channel number
+    float fVolume;  // linear factor
 };
 
 // ---- library and device -------------------------------------------------------------------------
@@ -238,8 +238,8 @@ HENCODE BASS_Encode_Start(DWORD handle, const char* cmdline, DWORD flags, ENCODE
                           void* user);
 // ftype/atype: BASS_CA_FILE_MP4 + BASS_CA_CODEC_AAC, or BASS_CA_FILE_M4A + BASS_CA_CODEC_ALAC.
 // bitrate 0 = the codec's default.
-HENCODE BASS_Encode_StartCAFile(DWORD handle, DWORD ftype, DWORD atype, DWORD flags,
-                                DWORD bitrate, const char* filename);
+HENCODE BASS_Encode_StartCAFile(DWORD handle, DWORD ftype, DWORD atype, DWORD flags, DWORD bitrate,
+                                const char* filename);
 // handle: an encoder or a channel (any of its encoders). BASS_ACTIVE_PLAYING or 0 (stopped/dead).
 DWORD BASS_Encode_IsActive(DWORD handle);
 // handle: an encoder or a channel (all of its encoders). Finishes and closes the file(s).

@@ -8,13 +8,17 @@
 
 namespace {
 
-Logger& log() { return Logger::sharedSingleton(); }
+Logger& log() {
+    return Logger::sharedSingleton();
+}
 
 // Library results in seconds become whole seconds of the file, truncated toward zero. A failed
 // conversion (-1) reads as 0 rather than wrapping around.
 std::uint32_t wholeSeconds(double seconds) {
-    if (!(seconds > 0.0)) return 0;
-    if (seconds >= 4294967295.0) return 4294967295U;
+    if (!(seconds > 0.0))
+        return 0;
+    if (seconds >= 4294967295.0)
+        return 4294967295U;
     return static_cast<std::uint32_t>(seconds);
 }
 
@@ -26,14 +30,17 @@ SoundEngine& SoundEngine::sharedSingleton() {
     return instance;
 }
 
-int SoundEngine::versionString() { return static_cast<int>(BASS_GetVersion() >> 16); }
+int SoundEngine::versionString() {
+    return static_cast<int>(BASS_GetVersion() >> 16);
+}
 
 bool SoundEngine::initialize() {
     console("SoundEngine: FX-Version: %i", static_cast<int>(BASS_FX_GetVersion() >> 16));
 
     BASS_DEVICEINFO info{};
     for (DWORD n = 1; BASS_GetDeviceInfo(n, &info); ++n) {
-        if ((info.flags & BASS_DEVICE_ENABLED) == 0) continue;
+        if ((info.flags & BASS_DEVICE_ENABLED) == 0)
+            continue;
         log().write("--------------------------------------");
         log().writef("SoundEngine: device %i information name: %s", static_cast<int>(n),
                      info.name ? info.name : "");
@@ -74,8 +81,8 @@ bool SoundEngine::open(const std::string& path) {
     BASS_StreamFree(musicChannel_);
     musicChannel_ = 0;
 
-    const HSTREAM source = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0,
-                                                 BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    const HSTREAM source =
+        BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
     if (source == 0) {
         log().writef("SoundEngine: failed to load file: %s", path.c_str());
         return false;
@@ -99,7 +106,9 @@ bool SoundEngine::open(const std::string& path) {
     return true;
 }
 
-bool SoundEngine::musicAvailable() const { return musicChannel_ != 0; }
+bool SoundEngine::musicAvailable() const {
+    return musicChannel_ != 0;
+}
 
 void SoundEngine::play() {
     if (!BASS_ChannelPlay(musicChannel_, FALSE)) {
@@ -141,10 +150,18 @@ float attribute(DWORD channel, DWORD attrib) {
 }
 }  // namespace
 
-float SoundEngine::volume() const { return attribute(musicChannel_, BASS_ATTRIB_VOL); }
-float SoundEngine::tempo() const { return attribute(musicChannel_, BASS_ATTRIB_TEMPO); }
-float SoundEngine::pitch() const { return attribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH); }
-float SoundEngine::samplerate() const { return attribute(musicChannel_, BASS_ATTRIB_FREQ); }
+float SoundEngine::volume() const {
+    return attribute(musicChannel_, BASS_ATTRIB_VOL);
+}
+float SoundEngine::tempo() const {
+    return attribute(musicChannel_, BASS_ATTRIB_TEMPO);
+}
+float SoundEngine::pitch() const {
+    return attribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH);
+}
+float SoundEngine::samplerate() const {
+    return attribute(musicChannel_, BASS_ATTRIB_FREQ);
+}
 
 void SoundEngine::setCurrentPosition(std::uint32_t seconds) {
     const QWORD bytes = BASS_ChannelSeconds2Bytes(musicChannel_, static_cast<double>(seconds));
@@ -162,13 +179,15 @@ std::uint32_t SoundEngine::length() const {
 }
 
 float SoundEngine::tempoRatio() const {
-    if (musicChannel_ == 0) return 0.0F;
+    if (musicChannel_ == 0)
+        return 0.0F;
     return BASS_FX_TempoGetRateRatio(musicChannel_);
 }
 
 std::uint32_t SoundEngine::numChannels() const {
     BASS_CHANNELINFO info{};
-    if (!BASS_ChannelGetInfo(musicChannel_, &info)) return 0;
+    if (!BASS_ChannelGetInfo(musicChannel_, &info))
+        return 0;
     return info.chans;
 }
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 class SoundEngine {
-public:
+  public:
     // Plain construction: no device, no music. Tests make their own engines; the program uses
     // sharedSingleton().
     SoundEngine() = default;
@@ -70,7 +70,7 @@ public:
     // One trace per channel of the last `size` frames, values 0..height-1.
     std::vector<std::vector<int>> waveData(int size, int height);
 
-private:
+  private:
     std::uint32_t musicChannel_ = 0;
     std::string musicFile_;
     bool hasMusicFile_ = false;

@@ -10,7 +10,8 @@
 
 std::optional<std::vector<int>> SoundEngine::spectrumData(int size, int height) {
     std::lock_guard<std::recursive_mutex> guard(dataLock_);
-    if (!isPlaying()) return std::nullopt;
+    if (!isPlaying())
+        return std::nullopt;
     // Missing data (a failed call) reads as silence rather than as whatever the stack held.
     float bins[visualdata::kFftBins] = {};
     BASS_ChannelGetData(musicChannel_, bins, BASS_DATA_FFT2048);
@@ -20,7 +21,8 @@ std::optional<std::vector<int>> SoundEngine::spectrumData(int size, int height) 
 std::vector<std::vector<int>> SoundEngine::waveData(int size, int height) {
     std::lock_guard<std::recursive_mutex> guard(dataLock_);
     BASS_CHANNELINFO info{};
-    if (!BASS_ChannelGetInfo(musicChannel_, &info) || info.chans == 0) return {};
+    if (!BASS_ChannelGetInfo(musicChannel_, &info) || info.chans == 0)
+        return {};
     const int chans = static_cast<int>(std::min<DWORD>(info.chans, 64));
     const int frames = std::clamp(size, 0, visualdata::kMaxWaveFrames);
     std::vector<float> samples(static_cast<std::size_t>(chans) * frames, 0.0F);

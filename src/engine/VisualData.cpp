@@ -9,7 +9,8 @@ std::vector<int> scaleSpectrum(const float (&bins)[kFftBins], int size, int heig
     std::vector<int> values;
     const int count = std::min(size / 2, kFftBins - 1);
     // A negative height has no drawing meaning and would overflow the integer conversion.
-    if (count <= 0 || height < 0) return values;
+    if (count <= 0 || height < 0)
+        return values;
     values.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         const double magnitude = bins[i + 1];
@@ -24,9 +25,11 @@ std::vector<int> scaleSpectrum(const float (&bins)[kFftBins], int size, int heig
 std::vector<std::vector<int>> traceWaveform(const float* interleaved, int channels, int frames,
                                             int scale, int height) {
     std::vector<std::vector<int>> traces;
-    if (channels <= 0) return traces;
+    if (channels <= 0)
+        return traces;
     traces.resize(static_cast<std::size_t>(channels));
-    if (frames <= 0 || height <= 0 || interleaved == nullptr) return traces;
+    if (frames <= 0 || height <= 0 || interleaved == nullptr)
+        return traces;
 
     const float fscale = static_cast<float>(scale);
     for (int c = 0; c < channels; ++c) {
@@ -35,7 +38,8 @@ std::vector<std::vector<int>> traceWaveform(const float* interleaved, int channe
         int level = 0;
         for (int i = 0; i < frames; ++i) {
             float s = interleaved[static_cast<std::size_t>(i) * channels + c];
-            if (!std::isfinite(s)) s = 0.0F;
+            if (!std::isfinite(s))
+                s = 0.0F;
             // Single precision on purpose: the drawing positions follow float arithmetic.
             const float y = ((1.0F - s) * fscale) * 0.5F;
             int target;
@@ -46,7 +50,8 @@ std::vector<std::vector<int>> traceWaveform(const float* interleaved, int channe
             } else {
                 target = static_cast<int>(y);
             }
-            if (i == 0) level = target;
+            if (i == 0)
+                level = target;
             if (level == target) {
                 trace.push_back(level);
                 continue;

@@ -46,17 +46,20 @@ std::string tonveraDirectory() {
 bool ensureTonveraDirectory(std::string* why) {
     const std::string dir = tonveraDirectory();
     if (dir.empty()) {
-        if (why) *why = "no home folder is known (HOME and XDG_DATA_HOME are unset)";
+        if (why)
+            *why = "no home folder is known (HOME and XDG_DATA_HOME are unset)";
         return false;
     }
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec) {
-        if (why) *why = "cannot create " + dir + ": " + ec.message();
+        if (why)
+            *why = "cannot create " + dir + ": " + ec.message();
         return false;
     }
     if (!std::filesystem::is_directory(dir, ec)) {
-        if (why) *why = dir + " exists but is not a folder";
+        if (why)
+            *why = dir + " exists but is not a folder";
         return false;
     }
     return true;

@@ -19,7 +19,8 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         data += n;
@@ -30,7 +31,9 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 
 }  // namespace
 
-Logger::~Logger() { close(); }
+Logger::~Logger() {
+    close();
+}
 
 Logger& Logger::sharedSingleton() {
     // A function-local static is created exactly once even when several threads arrive together.

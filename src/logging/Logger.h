@@ -12,7 +12,7 @@
 #include <string>
 
 class Logger {
-public:
+  public:
     Logger() = default;
     ~Logger();
     Logger(const Logger&) = delete;
@@ -29,7 +29,7 @@ public:
     void close();
     std::string path() const { return logPath_; }
 
-private:
+  private:
     std::atomic<int> logFile_{-1};
     std::string logPath_;
 };

@@ -18,10 +18,8 @@
 #include "support/TempHome.h"
 
 class EngineTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(Logger::sharedSingleton().open(dir_.file("log.txt")));
-    }
+  protected:
+    void SetUp() override { ASSERT_TRUE(Logger::sharedSingleton().open(dir_.file("log.txt"))); }
     void TearDown() override {
         engine_.reset();
         engine_.close();
@@ -34,12 +32,14 @@ protected:
         std::istringstream in(testsupport::readFile(dir_.file("log.txt")));
         std::string line;
         std::getline(in, line);  // header
-        while (std::getline(in, line)) out.push_back(line);
+        while (std::getline(in, line))
+            out.push_back(line);
         return out;
     }
     bool logHas(const std::string& line) const {
         for (const auto& l : logLines()) {
-            if (l == line) return true;
+            if (l == line)
+                return true;
         }
         return false;
     }
@@ -59,7 +59,8 @@ protected:
                         std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
         const auto end = std::chrono::steady_clock::now() + timeout;
         while (std::chrono::steady_clock::now() < end) {
-            if (condition()) return true;
+            if (condition())
+                return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return condition();

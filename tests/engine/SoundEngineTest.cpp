@@ -9,7 +9,9 @@
 
 namespace {
 
-TEST(SoundEngineVersion, IsMajorAndMinorAsOneNumber) { EXPECT_EQ(SoundEngine::versionString(), 516); }
+TEST(SoundEngineVersion, IsMajorAndMinorAsOneNumber) {
+    EXPECT_EQ(SoundEngine::versionString(), 516);
+}
 
 TEST_F(EngineTest, InitializeLogsTheDevicesAndTheOpenedDevice) {
     ASSERT_TRUE(engine_.initialize());
@@ -184,8 +186,7 @@ TEST(SoundEngineWithoutDevice, InitializeFailsAndOpensFailCleanly) {
             SoundEngine engine;
             const bool initialized = engine.initialize();
             const std::string wav = dir.file("x.wav");
-            testsupport::writeAudioFile(wav, testsupport::sine(440, 0.5, 44100, 1, 0.5F), 44100,
-                                        1);
+            testsupport::writeAudioFile(wav, testsupport::sine(440, 0.5, 44100, 1, 0.5F), 44100, 1);
             const bool opened = engine.open(wav);
             engine.play();
             const std::string log = testsupport::readFile(dir.file("log.txt"));

@@ -45,8 +45,8 @@ TEST(WaveformTrace, JumpsAreFilledWithUnitSteps) {
     const auto traces = traceWaveform(mono.data(), 1, 100, 100, 127);
     ASSERT_EQ(traces.size(), 1U);
     const std::vector<int> head(traces[0].begin(), traces[0].begin() + 16);
-    EXPECT_EQ(head, (std::vector<int>{50, 49, 48, 47, 46, 45, 44, 43, 44, 45, 46, 47, 48, 49, 50,
-                                      50}));
+    EXPECT_EQ(head,
+              (std::vector<int>{50, 49, 48, 47, 46, 45, 44, 43, 44, 45, 46, 47, 48, 49, 50, 50}));
     // The remaining 96 silent frames add one value each.
     EXPECT_EQ(traces[0].size(), 16U + 96U);
 }

@@ -20,7 +20,7 @@ using testsupport::TempHome;
 
 // Sends fd 2 into a file for the scope, so the console lines can be read back.
 class StderrCapture {
-public:
+  public:
     StderrCapture() : file_(dir_.file("stderr.txt")) {
         std::fflush(stderr);
         saved_ = ::dup(2);
@@ -34,7 +34,7 @@ public:
         return readFile(file_);
     }
 
-private:
+  private:
     void restore() {
         if (saved_ >= 0) {
             std::fflush(stderr);
@@ -51,7 +51,8 @@ private:
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
     return out;
 }
 
@@ -71,8 +72,7 @@ TEST(Logger, EachOpenReplacesThePreviousRunsFile) {
 
     const std::string expectedPath = home.dataHome() + "/Tonvera/tonvera_log.txt";
     EXPECT_EQ(second.path(), expectedPath);
-    EXPECT_EQ(readFile(expectedPath),
-              "Tonvera logfile\nsecond run\n\nends with a line feed\n\n");
+    EXPECT_EQ(readFile(expectedPath), "Tonvera logfile\nsecond run\n\nends with a line feed\n\n");
 }
 
 TEST(Logger, MissingFolderIsReportedAsReadOnlyAndCreatesNothing) {
@@ -99,7 +99,8 @@ TEST(Logger, NonAsciiTextIsWrittenWholeAsUtf8) {
     testsupport::TempDir dir;
     Logger logger;
     ASSERT_TRUE(logger.open(dir.file("log.txt")));
-    const std::string name = "SoundEngine: opened music file /m\xC3\xBAsica/\xE6\x9B\xB2 caf\xC3\xA9.mp3";
+    const std::string name =
+        "SoundEngine: opened music file /m\xC3\xBAsica/\xE6\x9B\xB2 caf\xC3\xA9.mp3";
     logger.write(name);
     EXPECT_EQ(readFile(dir.file("log.txt")), "Tonvera logfile\n" + name + "\n");
 }
@@ -132,9 +133,11 @@ TEST(Logger, ConcurrentWritersLeaveOnlyWholeLines) {
     {
         StderrCapture quiet;  // keep the test output readable
         std::thread worker([&] {
-            for (int i = 0; i < kLines; ++i) logger.write("B" + std::to_string(i) + bodyB);
+            for (int i = 0; i < kLines; ++i)
+                logger.write("B" + std::to_string(i) + bodyB);
         });
-        for (int i = 0; i < kLines; ++i) logger.write("A" + std::to_string(i) + bodyA);
+        for (int i = 0; i < kLines; ++i)
+            logger.write("A" + std::to_string(i) + bodyA);
         worker.join();
     }
     const auto all = lines(readFile(dir.file("log.txt")));

@@ -11,7 +11,7 @@ namespace testsupport {
 
 // A temporary folder removed with everything in it when the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -19,14 +19,14 @@ public:
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
 // Sets HOME, XDG_DATA_HOME, XDG_CONFIG_HOME and XDG_CACHE_HOME below a TempDir for its lifetime
 // and restores the previous values afterwards.
 class TempHome {
-public:
+  public:
     TempHome();
     ~TempHome();
     TempHome(const TempHome&) = delete;
@@ -35,7 +35,7 @@ public:
     std::string dataHome() const { return dir_.path() + "/.local/share"; }
     std::string configHome() const { return dir_.path() + "/.config"; }
 
-private:
+  private:
     void set(const char* name, const std::string& value);
     TempDir dir_;
     std::map<std::string, std::optional<std::string>> saved_;

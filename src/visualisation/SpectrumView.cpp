@@ -92,8 +92,9 @@ void SpectrumView::paintEvent(QPaintEvent* /*event*/) {
     renderTo(painter, size());
 }
 
-void SpectrumView::dragEnterEvent(QDragEnterEvent* event) {
-    console("DragQueen.draggingEntered");
+namespace {
+// Entering and moving answer alike (QDragEnterEvent is a QDragMoveEvent).
+void answerDrag(QDragMoveEvent* event) {
     const Qt::DropAction action = spectrumdrop::answer(event->possibleActions());
     if (action == Qt::IgnoreAction || !spectrumdrop::admits(*event->mimeData())) {
         event->ignore();
@@ -102,15 +103,15 @@ void SpectrumView::dragEnterEvent(QDragEnterEvent* event) {
     event->setDropAction(action);
     event->accept();
 }
+}  // namespace
+
+void SpectrumView::dragEnterEvent(QDragEnterEvent* event) {
+    console("DragQueen.draggingEntered");
+    answerDrag(event);
+}
 
 void SpectrumView::dragMoveEvent(QDragMoveEvent* event) {
-    const Qt::DropAction action = spectrumdrop::answer(event->possibleActions());
-    if (action == Qt::IgnoreAction || !spectrumdrop::admits(*event->mimeData())) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(action);
-    event->accept();
+    answerDrag(event);
 }
 
 void SpectrumView::dragLeaveEvent(QDragLeaveEvent* event) {

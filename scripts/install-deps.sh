@@ -13,7 +13,7 @@ packages=(
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev python3 soundstretch
     # looking at the program headless
-    xvfb xauth xdotool imagemagick sox
+    xvfb xauth xdotool imagemagick sox fonts-dejavu-core
 )
 
 missing=()

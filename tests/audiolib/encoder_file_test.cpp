@@ -75,7 +75,7 @@ TEST(EncoderWav, ContentEqualsInputWithin16BitQuantisation) {
     const auto samples = rawWavSamples(path);
     ASSERT_EQ(samples.size(), input.size());
     for (std::size_t i = 0; i < input.size(); ++i) {
-        ASSERT_LE(std::fabs(samples[i] / 32767.0 - input[i]), 0.5 / 32767.0 + 1e-7) << i;
+        ASSERT_LE(std::fabs(samples[i] / 32768.0 - input[i]), 0.5 / 32768.0 + 1e-7) << i;
     }
     // And our own decoder reads it back as 16-bit stereo at the same rate.
     std::vector<float> decoded;
@@ -100,11 +100,11 @@ TEST(EncoderWav, BeyondFullScaleSaturatesNeverWraps) {
     const auto s = rawWavSamples(path);
     ASSERT_EQ(s.size(), input.size());
     EXPECT_EQ(s[0], 32767);
-    EXPECT_EQ(s[1], -32767);
+    EXPECT_EQ(s[1], -32768);
     EXPECT_EQ(s[2], 32767);
-    EXPECT_EQ(s[3], -32767);
+    EXPECT_EQ(s[3], -32768);
     EXPECT_EQ(s[4], 32767);
-    EXPECT_EQ(s[5], -32767);
+    EXPECT_EQ(s[5], -32768);
     EXPECT_NEAR(s[6], 16384, 1);
     EXPECT_NEAR(s[7], -16384, 1);
     EXPECT_EQ(s[8], 0) << "NaN is written as silence";

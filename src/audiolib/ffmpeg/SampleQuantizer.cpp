@@ -1,5 +1,6 @@
 #include "audiolib/ffmpeg/SampleQuantizer.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace audiolib::ffmpeg {
@@ -57,9 +58,11 @@ void quantize(const float* interleaved, std::size_t frames, int channels, AVSamp
             });
             break;
         case AV_SAMPLE_FMT_S16:
-            // 32767, not 32768: +1.0 and -1.0 map to mirror-image codes, and +1.0 stays in range.
+            // 32768, as the decoder and the streams' 16-bit data use it, so 16-bit music that
+            // passes through unchanged is written back bit for bit; +1.0 is held at 32767.
             store<std::int16_t>(interleaved, frames, channels, planar, planes, [](float x) {
-                return static_cast<std::int16_t>(std::lrint(x * 32767.0f));
+                const long scaled = std::lrint(x * 32768.0f);
+                return static_cast<std::int16_t>(std::clamp(scaled, -32768L, 32767L));
             });
             break;
         case AV_SAMPLE_FMT_S32: {

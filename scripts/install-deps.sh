@@ -9,9 +9,9 @@ packages=(
     # libraries
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-    libsoundtouch-dev libsdl2-dev libplist++-dev
+    librubberband-dev libsoundtouch-dev libsdl2-dev libplist-dev libplist++-dev
     # tests and benchmarks
-    libgtest-dev libgmock-dev libbenchmark-dev python3 soundstretch
+    libgtest-dev libgmock-dev libbenchmark-dev python3 soundstretch rubberband-cli ffmpeg
     # looking at the program headless
     xvfb xauth xdotool imagemagick sox fonts-dejavu-core
 )

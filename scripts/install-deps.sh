@@ -5,13 +5,14 @@ set -euo pipefail
 
 packages=(
     # build
-    g++ cmake ninja-build pkg-config clang-format
+    g++ cmake ninja-build pkg-config clang-format git
     # libraries
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
     librubberband-dev libsoundtouch-dev libsdl2-dev libplist-dev libplist++-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev python3 soundstretch rubberband-cli ffmpeg
+    dbus-daemon desktop-file-utils
     # looking at the program headless
     xvfb xauth xdotool imagemagick sox fonts-dejavu-core
 )

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "audiolib/audiolib.h"
+#include "audiolib/core/Diagnostics.h"
 #include "logging/Console.h"
 #include "logging/Logger.h"
 
@@ -35,6 +36,9 @@ int SoundEngine::versionString() {
 }
 
 bool SoundEngine::initialize() {
+    // What the audio layer has to say (a feeder that fell behind, a limit a file hit) belongs in
+    // our log beside the engine's own lines.
+    audiolib::setDiagnosticSink([](const char* line) { Logger::sharedSingleton().write(line); });
     console("SoundEngine: FX-Version: %i", static_cast<int>(BASS_FX_GetVersion() >> 16));
 
     BASS_DEVICEINFO info{};
@@ -204,6 +208,13 @@ bool SoundEngine::close() {
         return false;
     }
     return true;
+}
+
+void SoundEngine::shutdown() {
+    reset();
+    // The device belongs to the thread that opened it; the engine's is the one to free.
+    if (bassDevice_ != 0 && BASS_SetDevice(static_cast<DWORD>(bassDevice_)))
+        close();
 }
 
 void SoundEngine::reset() {

@@ -53,6 +53,9 @@ class SoundEngine {
 
     void switchToDevice();
     bool close();
+    // At the end of the run: frees the music, then everything else on the device and the device
+    // itself, before any static object goes.
+    void shutdown();
     void reset();
 
     std::string musicFile() const;

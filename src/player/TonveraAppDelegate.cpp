@@ -45,6 +45,8 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
       fileChooser_(chooseWithDialog),
       terminate_([] { QCoreApplication::quit(); }) {
     ui_->setupUi(window_.get());
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            &TonveraAppDelegate::applicationWillTerminate);
     setUpMetronomField();
     practiceControls_ = std::make_unique<PlayerPracticeControls>(*this);
     setPracticeSettingsDialogs(PracticeSettingsDialogs::forWindow(window_.get()));
@@ -109,6 +111,13 @@ void TonveraAppDelegate::connectControls() {
     connect(ui.menuItemQuit, &QAction::triggered, window_.get(), &QWidget::close);
     connect(&updateTimer_, &QTimer::timeout, this, &TonveraAppDelegate::updatePositionSlider);
     // Export... stays disabled (as the .ui gives it) until the export window exists.
+}
+
+void TonveraAppDelegate::applicationWillTerminate() {
+    updateTimer_.stop();
+    if (metronom_)
+        metronom_->stop();
+    soundEngine_->shutdown();
 }
 
 void TonveraAppDelegate::applicationDidFinishLaunching() {

@@ -56,6 +56,10 @@ class TonveraAppDelegate : public QObject {
 
     // ---- start-up, window and menus
     void applicationDidFinishLaunching();
+    // On aboutToQuit, while the event loop still runs: the metronome and the position timer stop,
+    // then the engine frees the music, the click and its device in that order. Left to static
+    // destructors, the click would be freed while SDL's thread still mixed it.
+    void applicationWillTerminate();
     // Takes the keyboard focus from every control and brings the window to the front.
     void showMainApplicationWindow();
     // Closing the main window ends the program; always true.

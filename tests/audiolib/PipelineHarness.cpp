@@ -19,7 +19,7 @@ PipelineHarness::PipelineHarness(const std::string& path, bool tempo, DWORD flag
         stream_ = source;
     }
     std::lock_guard lock(stream_->mutex());
-    playback_ = &stream_->ensurePlayback(kDeviceRate);
+    playback_ = &stream_->ensurePlayback({kDeviceRate, kCallbackFrames, nullptr});
     mixer_.add(&playback_->voice());
 }
 

@@ -1,10 +1,13 @@
 // API calls racing each other from several threads while streams play: nothing may crash,
 // deadlock or leave a freed stream sounding. Bounded by iterations, not by time.
 #include <atomic>
+#include <chrono>
+#include <cmath>
 #include <thread>
 #include <vector>
 
 #include "AudiolibTestSupport.h"
+#include "PipelineHarness.h"
 #include "audiolib/device/DeviceManager.h"
 
 namespace {
@@ -72,6 +75,73 @@ TEST_F(ConcurrencyTest, PlayControlAndFreeRaceWithQueries) {
     EXPECT_EQ(audiolib::DeviceManager::instance().current()->mixer().voiceCount(), 0);
     ASSERT_TRUE(BASS_Free());
     ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+}
+
+// Two threads playing the same stream at once must not put its voice into two slots (it would
+// be heard twice, 6 dB too loud).
+TEST(MixerRaceTest, TheSameVoiceAddedFromTwoThreadsAtOnceTakesOneSlot) {
+    struct Silent : audiolib::Voice {
+        bool mixInto(float*, int) override { return false; }
+    } voice;
+    audiolib::Mixer mixer(44100);
+    for (int round = 0; round < 300; ++round) {
+        std::atomic<int> ready{0};
+        auto adder = [&] {
+            ready.fetch_add(1);
+            while (ready.load() < 2)
+                std::this_thread::yield();
+            mixer.add(&voice);
+        };
+        std::thread first(adder);
+        std::thread second(adder);
+        first.join();
+        second.join();
+        ASSERT_EQ(mixer.voiceCount(), 1) << "round " << round;
+        ASSERT_TRUE(mixer.remove(&voice));
+    }
+}
+
+// Seeks landing at any moment of a callback, with the feeder rendering at the same time: once the
+// seeking stops, playback goes on. A callback that dropped the feeder's new blocks without
+// counting them used to leave the feeder believing the ring was full, silent until the next seek.
+TEST(SeekRaceTest, PlaybackGoesOnAfterSeeksRacingTheCallback) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("sine.wav");
+    ASSERT_TRUE(
+        testsupport::writeAudioFile(path, testsupport::sine(440.0, 4.0, 44100, 2, 0.5F), 44100, 2));
+    audiolibtest::PipelineHarness harness(path, true, BASS_SAMPLE_LOOP);
+    ASSERT_TRUE(harness.ok());
+    harness.playback().play();
+    std::atomic<bool> stop{false};
+    std::atomic<std::uint64_t> loudFrames{0};
+    std::thread feeder([&] {
+        while (!stop.load())
+            if (!harness.playback().topUp())
+                std::this_thread::yield();
+    });
+    std::thread callback([&] {
+        std::vector<float> out(audiolibtest::PipelineHarness::kCallbackFrames * 2);
+        while (!stop.load()) {
+            harness.mixer().process(out.data(), audiolibtest::PipelineHarness::kCallbackFrames);
+            for (std::size_t i = 0; i < out.size(); i += 2)
+                if (std::fabs(out[i]) > 0.1F)
+                    loudFrames.fetch_add(1);
+        }
+    });
+    for (int i = 0; i < 3000; ++i) {
+        harness.playback().requestSeek(static_cast<double>((i * 7919) % 150000));
+        if (i % 4 == 0)
+            std::this_thread::yield();
+    }
+    // Sound must come back within a bounded number of callbacks after the last seek.
+    const std::uint64_t before = loudFrames.load();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (loudFrames.load() < before + 44100 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    stop.store(true);
+    feeder.join();
+    callback.join();
+    EXPECT_GE(loudFrames.load(), before + 44100);
 }
 
 }  // namespace

@@ -79,13 +79,15 @@ TEST_F(HeardOutputTest, StartPauseResumeAndFreeNeverJump) {
     ASSERT_TRUE(BASS_ChannelPlay(music, FALSE));
     ASSERT_TRUE(waitForDevice(kRate / 5));
     ASSERT_TRUE(BASS_ChannelPause(music));
-    ASSERT_TRUE(waitForDevice(kRate / 10));
+    // Paused, the device rests: wait in real time.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_TRUE(BASS_ChannelPlay(music, FALSE));
     ASSERT_TRUE(waitForDevice(kRate / 5));
     ASSERT_TRUE(BASS_ChannelSetPosition(music, BASS_ChannelSeconds2Bytes(music, 3.0), 0));
     ASSERT_TRUE(waitForDevice(kRate / 5));
     ASSERT_TRUE(BASS_StreamFree(music));  // what opening another file does
-    ASSERT_TRUE(waitForDevice(kRate / 10));
+    // Nothing plays now, so the device rests: wait in real time for the fade to be written.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto out = heard();
     ASSERT_GT(out.size(), 2U * kRate / 2);
     EXPECT_NEAR(testsupport::peak(out), 0.5, 0.01);  // it did play at its level

@@ -207,6 +207,45 @@ TEST_F(PlaybackPipelineTest, OtherRatesAreConvertedToTheDeviceRate) {
     EXPECT_NEAR(harness.playback().position(), heard * rate, 0.002 * rate);
 }
 
+// Audio still inside the stretcher cannot be played: after every callback the ring itself must
+// hold more than another callback's worth, so one late top-up never starves the device.
+TEST_F(PlaybackPipelineTest, TheRingAloneHoldsMoreThanACallbackAfterEachCallback) {
+    const auto source = twoChannelSignal(3.0);
+    PipelineHarness harness(writeFloatWav("two.wav", source, 2), true);
+    ASSERT_TRUE(harness.ok());
+    ASSERT_EQ(harness.stream().setAttribute(BASS_ATTRIB_TEMPO, -25.0F), BASS_OK);
+    harness.playback().play();
+    for (int i = 0; i < 100; ++i) {
+        harness.run(PipelineHarness::kCallbackFrames);
+        ASSERT_GE(harness.playback().queuedFrames(),
+                  static_cast<std::uint64_t>(PipelineHarness::kCallbackFrames) + 200)
+            << "after callback " << i;
+    }
+    EXPECT_EQ(harness.playback().starvedFrames(), 0U);
+}
+
+// A feeder that falls behind: the last audio in the ring fades out and the music fades back in
+// once the feeder catches up, instead of cutting to silence and back at full level.
+TEST_F(PlaybackPipelineTest, AStarvedRingFadesOutAndBackInInsteadOfCutting) {
+    const auto source = twoChannelSignal(3.0);
+    PipelineHarness harness(writeFloatWav("two.wav", source, 2), false);
+    ASSERT_TRUE(harness.ok());
+    harness.playback().play();
+    harness.run(8192);
+    std::vector<float> out;
+    std::vector<float> buffer(PipelineHarness::kCallbackFrames * 2);
+    for (int i = 0; i < 6; ++i) {  // callbacks with no top-up in between
+        harness.mixer().process(buffer.data(), PipelineHarness::kCallbackFrames);
+        out.insert(out.end(), buffer.begin(), buffer.end());
+    }
+    const auto resumed = harness.run(8192);
+    out.insert(out.end(), resumed.begin(), resumed.end());
+    EXPECT_LT(largestStep(out, 2, 0), 0.07F);
+    EXPECT_EQ(harness.playback().underruns(), 1U);
+    EXPECT_GT(harness.playback().starvedFrames(), 0U);
+    EXPECT_NEAR(testsupport::peak(resumed), 0.5, 0.01);
+}
+
 TEST_F(PlaybackPipelineTest, PositionFollowsTheTempoRatio) {
     const auto source = testsupport::sine(440.0, 6.0, kRate, 2, 0.5F);
     PipelineHarness harness(writeFloatWav("sine.wav", source, 2), true);

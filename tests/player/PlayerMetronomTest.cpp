@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include "PlayerFixture.h"
 #include "audiolib/audiolib.h"
@@ -162,4 +163,27 @@ TEST_F(PlayerMetronomTest, TheBpmFieldTakesWholeNumbersAndHoldsThemInRange) {
     d().clickedPlayButton();
     ASSERT_TRUE(metronom().isRunning());
     EXPECT_EQ(metronom().numberBPM(), QVariant(20));
+}
+
+TEST_F(PlayerMetronomTest, QuittingWithMusicAndClickPlayingFreesThemAndTheDeviceFirst) {
+    readyToPlayWithMusic("240");
+    d().clickedPlayButton();
+    ASSERT_TRUE(engine_.isPlaying());
+    ASSERT_TRUE(metronom().isRunning());
+    QSignalSpy ticks(&metronom(), &Metronom::ticked);
+    ASSERT_TRUE(ticks.wait(5000));
+    const DWORD music = engine_.musicChannel();
+    const DWORD click = metronom().soundClick();
+
+    QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec();
+
+    // Nothing of ours is left for a static destructor to free under SDL's running thread.
+    EXPECT_FALSE(metronom().isRunning());
+    EXPECT_EQ(BASS_ChannelIsActive(music), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+    EXPECT_FALSE(BASS_SampleGetChannel(click, 0));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+    EXPECT_EQ(BASS_GetDevice(), static_cast<DWORD>(-1));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
 }

@@ -21,7 +21,7 @@ BOOL playStream(const std::shared_ptr<Stream>& stream, bool restart) {
     StreamPlayback* playback = nullptr;
     {
         std::lock_guard lock(stream->mutex());
-        playback = &stream->ensurePlayback(device->rate());
+        playback = &stream->ensurePlayback(device->playbackTarget());
     }
     if (!device->mixer().add(&playback->voice()))
         return fail(BASS_ERROR_NOCHAN, FALSE);
@@ -32,8 +32,9 @@ BOOL playStream(const std::shared_ptr<Stream>& stream, bool restart) {
     if (restart)
         playback->requestSeek(0.0);
     playback->play();
+    // The feeder starts the output once the ring holds audio, so the first callback does not
+    // find it empty. Added after play(): its wake-up then sees the stream playing.
     device->feeder().add(stream);
-    device->startOutput();
     return succeed(TRUE);
 }
 
@@ -43,6 +44,8 @@ BOOL playSampleChannel(const std::shared_ptr<SampleChannel>& channel, bool resta
         return fail(BASS_ERROR_INIT, FALSE);
     channel->voice().play(restart);
     device->startOutput();
+    // The feeder decides when the device may rest again, so it must know a sample sounds.
+    device->feeder().wake();
     return succeed(TRUE);
 }
 

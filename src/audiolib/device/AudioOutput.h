@@ -7,8 +7,11 @@ namespace audiolib {
 class AudioOutput {
   public:
     virtual ~AudioOutput() = default;
-    // Called before something is played; an output may start its clock lazily.
+    // Called before something is played; an output starts (or resumes) its clock here.
     virtual void ensureRunning() {}
+    // Nothing plays: the output stops calling the mixer until ensureRunning(), so an idle
+    // player costs no CPU. Called by the device, which serialises it with ensureRunning().
+    virtual void suspend() {}
     // Frames the output asks for per callback (its buffer).
     virtual int bufferFrames() const = 0;
 };

@@ -6,7 +6,9 @@
 namespace audiolib {
 
 Device::Device(int number, std::uint64_t serial, int rate, std::uint32_t initFlags)
-    : number_(number), serial_(serial), initFlags_(initFlags), mixer_(rate) {}
+    : number_(number), serial_(serial), initFlags_(initFlags), mixer_(rate) {
+    feeder_.setOutputControl([this] { resumeIfResting(); }, [this] { return suspendIfIdle(); });
+}
 
 Device::~Device() {
     output_.reset();
@@ -24,9 +26,42 @@ void Device::openSilent() {
     silent_ = true;
 }
 
+PlaybackTarget Device::playbackTarget() {
+    PlaybackTarget target;
+    target.rate = mixer_.rate();
+    target.callbackFrames = bufferFrames() > 0 ? bufferFrames() : target.callbackFrames;
+    target.feederSignal = &feeder_.signal();
+    return target;
+}
+
 void Device::startOutput() {
-    if (output_)
-        output_->ensureRunning();
+    std::lock_guard lock(outputMutex_);
+    if (!output_)
+        return;
+    // Idle again only once a callback has run after this start and found nothing to play.
+    startedAtFrame_ = mixer_.framesProcessed();
+    outputRunning_ = true;
+    output_->ensureRunning();
+}
+
+void Device::resumeIfResting() {
+    std::lock_guard lock(outputMutex_);
+    if (!output_ || outputRunning_)
+        return;
+    startedAtFrame_ = mixer_.framesProcessed();
+    outputRunning_ = true;
+    output_->ensureRunning();
+}
+
+bool Device::suspendIfIdle() {
+    std::lock_guard lock(outputMutex_);
+    if (!output_ || !outputRunning_)
+        return true;
+    if (!mixer_.idleSince(startedAtFrame_))
+        return false;
+    output_->suspend();
+    outputRunning_ = false;
+    return true;
 }
 
 }  // namespace audiolib

@@ -5,11 +5,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "audiolib/device/AudioOutput.h"
 #include "audiolib/playback/Feeder.h"
 #include "audiolib/playback/Mixer.h"
+#include "audiolib/playback/StreamPlayback.h"
 
 namespace audiolib {
 
@@ -35,14 +37,22 @@ class Device {
 
     Mixer& mixer() { return mixer_; }
     Feeder& feeder() { return feeder_; }
-    // Starts the output's clock if it waits for the first play.
+    PlaybackTarget playbackTarget();
+    // API threads, before something is heard: starts or resumes the output's clock.
     void startOutput();
+    // Feeder thread: starts the output if it rests (streams are started this way, once their
+    // rings hold audio); rests it when nothing has played since the last start, true then.
+    void resumeIfResting();
+    bool suspendIfIdle();
 
   private:
     int number_;
     std::uint64_t serial_;
     std::uint32_t initFlags_;
     bool silent_ = true;
+    std::mutex outputMutex_;  // orders startOutput() against suspendIfIdle()
+    bool outputRunning_ = false;
+    std::uint64_t startedAtFrame_ = 0;
     // Destroyed in reverse order: the output stops calling the mixer first, then the feeder
     // stops, and the mixer goes last.
     Mixer mixer_;

@@ -41,13 +41,23 @@ std::unique_ptr<SdlOutput> SdlOutput::open(const char* sdlName, int rate, Mixer&
             *error = SDL_GetError();
             return nullptr;
         }
-        SDL_PauseAudioDevice(id, 0);
+        // Opened paused: the device runs only while something plays.
     }
     return std::unique_ptr<SdlOutput>(new SdlOutput(std::move(use), id, obtained.samples));
 }
 
 SdlOutput::SdlOutput(std::unique_ptr<SdlAudioUse> use, std::uint32_t id, int bufferFrames)
     : use_(std::move(use)), id_(id), bufferFrames_(bufferFrames) {}
+
+void SdlOutput::ensureRunning() {
+    std::lock_guard lock(SdlAudio::instance().mutex());
+    SDL_PauseAudioDevice(id_, 0);
+}
+
+void SdlOutput::suspend() {
+    std::lock_guard lock(SdlAudio::instance().mutex());
+    SDL_PauseAudioDevice(id_, 1);
+}
 
 SdlOutput::~SdlOutput() {
     // Returns once SDL's audio thread has stopped, so the mixer is no longer called.

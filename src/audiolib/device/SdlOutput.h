@@ -24,6 +24,8 @@ class SdlOutput : public AudioOutput {
                                            std::string* error);
     ~SdlOutput() override;
 
+    void ensureRunning() override;
+    void suspend() override;
     int bufferFrames() const override { return bufferFrames_; }
 
   private:

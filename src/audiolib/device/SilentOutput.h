@@ -1,10 +1,11 @@
 // The no-sound device's output: a thread that runs the mixer at real-time pace and throws the
-// result away, so that playing channels advance exactly as they would on a sound card. It starts
-// only when something is played.
+// result away, so that playing channels advance exactly as they would on a sound card. It runs
+// only while something plays.
 #ifndef TONVERA_AUDIOLIB_DEVICE_SILENTOUTPUT_H
 #define TONVERA_AUDIOLIB_DEVICE_SILENTOUTPUT_H
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -23,6 +24,7 @@ class SilentOutput : public AudioOutput {
     ~SilentOutput() override;
 
     void ensureRunning() override;
+    void suspend() override;
     int bufferFrames() const override { return kBufferFrames; }
 
   private:
@@ -31,6 +33,8 @@ class SilentOutput : public AudioOutput {
     Mixer& mixer_;
     std::vector<float> buffer_;
     std::mutex startMutex_;
+    std::condition_variable resumed_;
+    bool suspended_ = false;  // under startMutex_
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };

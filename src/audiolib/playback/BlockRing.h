@@ -50,6 +50,14 @@ class BlockRing {
             return nullptr;
         return &(*blocks_)[head % kCapacity];
     }
+    // Consumer: the i-th unread block (0 = readable()), or nullptr past the last one. Blocks
+    // stay unchanged until the consumer releases them, so the consumer may look ahead.
+    const AudioBlock* peek(std::uint32_t i) const {
+        const std::uint32_t head = head_.load(std::memory_order_relaxed);
+        if (tail_.load(std::memory_order_acquire) - head <= i)
+            return nullptr;
+        return &(*blocks_)[(head + i) % kCapacity];
+    }
     // Consumer: gives the block returned by readable() back to the producer.
     void release() { head_.fetch_add(1, std::memory_order_release); }
 

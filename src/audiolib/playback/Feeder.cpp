@@ -1,13 +1,48 @@
 #include "audiolib/playback/Feeder.h"
 
+#include <pthread.h>
+#include <sched.h>
+
+#include <SDL.h>
+
 #include <algorithm>
-#include <chrono>
+#include <cstdio>
+#include <cstring>
 
 #include "audiolib/core/Config.h"
+#include "audiolib/core/Diagnostics.h"
 #include "audiolib/playback/StreamPlayback.h"
 #include "audiolib/stream/Stream.h"
 
 namespace audiolib {
+
+namespace {
+
+// The lowest real-time priority: above every normal thread, so busy programs cannot starve the
+// feeder, and below the audio callback's (SDL asks for more), which must never wait for it.
+constexpr int kFeederPriority = 1;
+
+// Feeder thread, at its start. SCHED_FIFO directly where the process may (root, or an rtprio
+// limit); otherwise through SDL, which asks the desktop's RealtimeKit over D-Bus.
+void raisePriority() {
+    sched_param param{};
+    param.sched_priority = kFeederPriority;
+    const int direct = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    if (direct == 0)
+        return;
+    if (SDL_LinuxSetThreadPriorityAndPolicy(static_cast<Sint64>(gettid()), kFeederPriority,
+                                            SCHED_FIFO) == 0) {
+        return;
+    }
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "audio: cannot raise the playback feeder to real-time priority (%s; RealtimeKit: "
+                  "%s): playback may drop out while the machine is busy",
+                  std::strerror(direct), SDL_GetError());
+    diagnostic(line);
+}
+
+}  // namespace
 
 Feeder::~Feeder() {
     shutdown();
@@ -23,22 +58,22 @@ void Feeder::add(std::shared_ptr<Stream> stream) {
         }
         if (!thread_.joinable())
             thread_ = std::thread(&Feeder::run, this);
-        woken_ = true;
     }
-    wakeUp_.notify_one();
-}
-
-void Feeder::remove(const Stream* stream) {
-    std::lock_guard lock(mutex_);
-    std::erase_if(streams_, [stream](const auto& held) { return held.get() == stream; });
+    signal_.post();
 }
 
 void Feeder::wake() {
     {
         std::lock_guard lock(mutex_);
-        woken_ = true;
+        if (!stopping_ && !thread_.joinable())
+            thread_ = std::thread(&Feeder::run, this);
     }
-    wakeUp_.notify_one();
+    signal_.post();
+}
+
+void Feeder::remove(const Stream* stream) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(streams_, [stream](const auto& held) { return held.get() == stream; });
 }
 
 void Feeder::shutdown() {
@@ -47,30 +82,68 @@ void Feeder::shutdown() {
         stopping_ = true;
         streams_.clear();
     }
-    wakeUp_.notify_one();
+    signal_.post();
     if (thread_.joinable())
         thread_.join();
 }
 
+void Feeder::reportUnderruns(const std::vector<std::shared_ptr<Stream>>& streams) {
+    std::uint64_t underruns = 0;
+    std::uint64_t starved = 0;
+    for (const auto& stream : streams) {
+        if (const StreamPlayback* playback = stream->playback()) {
+            underruns += playback->underruns();
+            starved += playback->starvedFrames();
+        }
+    }
+    // Counters of streams that went away are gone with them; start counting anew.
+    if (underruns < reportedUnderruns_)
+        reportedUnderruns_ = underruns;
+    const auto now = std::chrono::steady_clock::now();
+    if (underruns == reportedUnderruns_ || now - lastReport_ < std::chrono::seconds(1))
+        return;
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "audio: playback ran dry %llu time(s) (%llu frames of silence in all): the "
+                  "feeder fell behind",
+                  static_cast<unsigned long long>(underruns - reportedUnderruns_),
+                  static_cast<unsigned long long>(starved));
+    diagnostic(line);
+    reportedUnderruns_ = underruns;
+    lastReport_ = now;
+}
+
 void Feeder::run() {
+    raisePriority();
     std::vector<std::shared_ptr<Stream>> snapshot;
+    int waitMs = kPeriodMs;
     for (;;) {
+        signal_.wait(waitMs);
         {
-            std::unique_lock lock(mutex_);
-            wakeUp_.wait_for(lock, std::chrono::milliseconds(kPeriodMs),
-                             [this] { return woken_ || stopping_; });
+            std::lock_guard lock(mutex_);
             if (stopping_)
                 return;
-            woken_ = false;
             snapshot = streams_;
         }
+        bool busy = false;
         // An update period of 0 means: leave the buffers alone (an offline render is running).
-        if (Config::instance().updatePeriod() != 0) {
-            for (const auto& stream : snapshot) {
-                // The playback exists before a stream is added and lives as long as the stream.
-                if (!stream->freed())
-                    stream->playback()->topUp();
-            }
+        const bool refill = Config::instance().updatePeriod() != 0;
+        for (const auto& stream : snapshot) {
+            // The playback exists before a stream is added and lives as long as the stream.
+            if (stream->freed())
+                continue;
+            StreamPlayback* playback = stream->playback();
+            if (refill)
+                playback->topUp();
+            busy = busy || playback->busy();
+        }
+        reportUnderruns(snapshot);
+        if (busy) {
+            if (startOutput_)
+                startOutput_();
+            waitMs = kPeriodMs;
+        } else {
+            waitMs = idleCheck_ && !idleCheck_() ? kIdleCheckMs : -1;
         }
         snapshot.clear();
         {

@@ -7,6 +7,7 @@
 namespace audiolib {
 
 bool Mixer::add(Voice* voice) {
+    std::lock_guard lock(writers_);
     if (contains(voice))
         return true;
     for (auto& slot : slots_) {
@@ -29,10 +30,13 @@ int Mixer::voiceCount() const {
 
 bool Mixer::remove(Voice* voice) {
     bool found = false;
-    for (auto& slot : slots_) {
-        Voice* expected = voice;
-        if (slot.compare_exchange_strong(expected, nullptr, std::memory_order_seq_cst)) {
-            found = true;
+    {
+        std::lock_guard lock(writers_);
+        for (auto& slot : slots_) {
+            Voice* expected = voice;
+            if (slot.compare_exchange_strong(expected, nullptr, std::memory_order_seq_cst)) {
+                found = true;
+            }
         }
     }
     if (!found)
@@ -50,17 +54,29 @@ bool Mixer::remove(Voice* voice) {
     return true;
 }
 
+bool Mixer::idleSince(std::uint64_t sinceFrame) const {
+    const std::uint64_t now = frames_.load(std::memory_order_acquire);
+    return now > sinceFrame && activeUntil_.load(std::memory_order_acquire) < now;
+}
+
 void Mixer::process(float* out, int frames) {
     epoch_.fetch_add(1, std::memory_order_seq_cst);
     std::fill(out, out + static_cast<std::ptrdiff_t>(frames) * 2, 0.0F);
+    bool active = false;
     for (auto& slot : slots_) {
         if (Voice* voice = slot.load(std::memory_order_seq_cst))
-            voice->mixInto(out, frames);
+            active = voice->mixInto(out, frames) || active;
     }
     const float master = masterVolume_.load(std::memory_order_relaxed);
     for (int i = 0; i < frames * 2; ++i)
         out[i] = std::clamp(out[i] * master, -1.0F, 1.0F);
-    frames_.fetch_add(static_cast<std::uint64_t>(frames), std::memory_order_release);
+    // The only writer of both; activity first, so a reader that sees the new clock also sees
+    // whether this callback was active.
+    const std::uint64_t end =
+        frames_.load(std::memory_order_relaxed) + static_cast<std::uint64_t>(frames);
+    if (active)
+        activeUntil_.store(end, std::memory_order_release);
+    frames_.store(end, std::memory_order_release);
     epoch_.fetch_add(1, std::memory_order_release);
 }
 

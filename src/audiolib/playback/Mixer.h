@@ -3,14 +3,17 @@
 //
 // Threads: add/remove/setMasterVolume come from API threads; process() from the audio callback.
 // Voices reach the callback through a fixed array of atomic pointers, so the callback never
-// waits for anybody. remove() makes sure the callback has let go of a voice before it returns,
-// which is what lets another thread free it afterwards.
+// waits for anybody. add() and remove() serialise among themselves on a mutex the callback never
+// takes, so a voice played from two threads at once still lands in one slot. remove() makes sure
+// the callback has let go of a voice before it returns, which is what lets another thread free
+// it afterwards.
 #ifndef TONVERA_AUDIOLIB_PLAYBACK_MIXER_H
 #define TONVERA_AUDIOLIB_PLAYBACK_MIXER_H
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "audiolib/playback/Voice.h"
 
@@ -24,7 +27,7 @@ class Mixer {
 
     int rate() const { return rate_; }
 
-    // False when every slot is taken. Adding a voice twice is harmless.
+    // False when every slot is taken. Adding a voice that is already there changes nothing.
     bool add(Voice* voice);
     // After it returns, process() no longer touches the voice. False when the callback seemed
     // stuck inside process() for a second; the caller must then keep the voice alive.
@@ -40,6 +43,9 @@ class Mixer {
     void process(float* out, int frames);
     // Frames process() has delivered so far: the device's own clock.
     std::uint64_t framesProcessed() const { return frames_.load(std::memory_order_acquire); }
+    // Any thread: true when a callback has run since the device clock read `sinceFrame` and the
+    // latest callback found every voice silent and holding, so the device may rest.
+    bool idleSince(std::uint64_t sinceFrame) const;
 
   private:
     int rate_;
@@ -50,6 +56,9 @@ class Mixer {
     // emptied slot.
     std::atomic<std::uint64_t> epoch_{0};
     std::atomic<std::uint64_t> frames_{0};
+    // The device clock at the end of the latest callback in which some voice was active.
+    std::atomic<std::uint64_t> activeUntil_{0};
+    std::mutex writers_;
 };
 
 }  // namespace audiolib

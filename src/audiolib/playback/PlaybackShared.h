@@ -12,6 +12,7 @@
 
 namespace audiolib {
 
+class FeederSignal;
 class GainEffects;
 
 struct PlaybackShared {
@@ -27,20 +28,19 @@ struct PlaybackShared {
     std::atomic<double> seekTarget{0.0};
     // Callback -> API: the generation whose last block has been played (the stream ended).
     std::atomic<std::uint32_t> finishedGeneration{std::numeric_limits<std::uint32_t>::max()};
-    // Callback -> feeder: frames of the current generation taken out of the ring (low 32 bits,
-    // counted modulo 2^32) and that generation (high 32 bits), so the feeder knows how far ahead
-    // it is. Frames of older generations do not count: after a seek the feeder renders the new
-    // audio at once instead of waiting for the old to drain.
-    std::atomic<std::uint64_t> consumed{0};
-
-    static std::uint64_t packConsumed(std::uint32_t generation, std::uint32_t frames) {
-        return static_cast<std::uint64_t>(generation) << 32 | frames;
-    }
+    // Callback -> feeder: every frame that has left the ring so far, heard or dropped as stale,
+    // counted per block as it goes. The feeder counts what it published the same way, so the
+    // difference is exactly what the ring holds, whatever generation the callback saw.
+    std::atomic<std::uint64_t> takenFrames{0};
+    // Callback -> feeder: nudged after each callback so the feeder tops up right away. Set by
+    // the device before the voice reaches the mixer; may be null (tests drive the feeder).
+    FeederSignal* feederSignal = nullptr;
     // Callback -> API: whether the last callback left the stream at a level above zero.
     std::atomic<bool> audible{false};
     // Callback -> anyone: frames the callback wanted to play but found no audio for (the feeder
-    // fell behind). Zero on a healthy system.
+    // fell behind), and how many times that began. Zero on a healthy system.
     std::atomic<std::uint64_t> starvedFrames{0};
+    std::atomic<std::uint64_t> underruns{0};
     // The stream's VOL attribute and gain effects, read by the callback for every block.
     const std::atomic<float>& volume;
     const GainEffects& gains;

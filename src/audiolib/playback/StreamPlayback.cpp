@@ -16,18 +16,20 @@ namespace {
 constexpr int kMaxNativeFrames = 4096;
 }  // namespace
 
-StreamPlayback::StreamPlayback(Stream& stream, int deviceRate)
+StreamPlayback::StreamPlayback(Stream& stream, const PlaybackTarget& target)
     : stream_(stream),
-      deviceRate_(deviceRate),
+      deviceRate_(target.rate),
       shared_(stream.volumeLevel(), stream.gains()),
-      voice_(shared_, deviceRate),
+      voice_(shared_, target.rate),
       history_(stream.channels(), stream.rate()),
       mapper_(stream.channels()),
-      resampler_(2, deviceRate),
+      resampler_(2, target.rate),
       native_(static_cast<std::size_t>(kMaxNativeFrames) * stream.channels()),
       stereo_(static_cast<std::size_t>(kMaxNativeFrames) * 2),
-      aheadFrames_(static_cast<std::uint32_t>(kAheadSeconds * deviceRate)),
-      minAheadFrames_(static_cast<std::uint32_t>(kMinAheadSeconds * deviceRate)) {
+      aheadFrames_(static_cast<std::uint64_t>(
+          std::max(kAheadSeconds * target.rate,
+                   2.0 * std::max(target.callbackFrames, 1) + kJitterSeconds * target.rate))) {
+    shared_.feederSignal = target.feederSignal;
     // Made under the stream's mutex, before the voice reaches the mixer: nobody else publishes.
     PlayPositionValue start;
     start.source = stream.position();
@@ -93,11 +95,14 @@ void StreamPlayback::recentFrames(float* out, std::size_t frames) const {
         out[i] *= level;
 }
 
-std::uint32_t StreamPlayback::queuedFrames() const {
-    const std::uint64_t consumed = shared_.consumed.load(std::memory_order_acquire);
-    if (static_cast<std::uint32_t>(consumed >> 32) != handledGeneration_)
-        return producedFrames_;
-    return producedFrames_ - static_cast<std::uint32_t>(consumed);
+bool StreamPlayback::busy() const {
+    return (state() == State::Playing && !finished()) ||
+           shared_.audible.load(std::memory_order_acquire);
+}
+
+std::uint64_t StreamPlayback::queuedFrames() const {
+    const std::uint64_t taken = shared_.takenFrames.load(std::memory_order_acquire);
+    return publishedFrames_ - std::min(publishedFrames_, std::max(taken, generationStart_));
 }
 
 bool StreamPlayback::topUp() {
@@ -105,15 +110,12 @@ bool StreamPlayback::topUp() {
     for (;;) {
         const bool seekPending =
             shared_.generation.load(std::memory_order_acquire) != handledGeneration_;
-        const std::uint32_t queued = queuedFrames();
-        const bool enough = queued >= aheadFrames_ ||
-                            (queued >= minAheadFrames_ && queued + pendingFrames_ >= aheadFrames_);
-        if (!seekPending && enough)
+        if (!seekPending && queuedFrames() >= aheadFrames_)
             break;
         AudioBlock* block = shared_.ring.writable();
         if (!block || !renderBlock(*block))
             break;
-        producedFrames_ += static_cast<std::uint32_t>(block->frames);
+        publishedFrames_ += static_cast<std::uint64_t>(block->frames);
         shared_.ring.publish();
         rendered = true;
     }
@@ -130,7 +132,7 @@ bool StreamPlayback::renderBlock(AudioBlock& block) {
         stream_.seek(static_cast<std::uint64_t>(std::max(target, 0.0)));
         resampler_.reset();
         handledGeneration_ = generation;
-        producedFrames_ = 0;
+        generationStart_ = publishedFrames_;
         endReached_ = false;
     }
     if (endReached_)
@@ -150,7 +152,6 @@ bool StreamPlayback::renderBlock(AudioBlock& block) {
     const double sourcePerNative = stream_.sourceFramesPerFrame();
     const std::size_t got = stream_.render(native_.data(), static_cast<std::size_t>(wanted));
     const bool ended = got < static_cast<std::size_t>(wanted) || stream_.ended();
-    pendingFrames_ = static_cast<std::uint32_t>(stream_.pendingFrames() / nativePerOutput);
     lock.unlock();
 
     stream_.gains().applyPerChannel(native_.data(), got);

@@ -18,23 +18,32 @@
 
 namespace audiolib {
 
+class FeederSignal;
 class Stream;
+
+// The device a stream plays on, as its playback needs it.
+struct PlaybackTarget {
+    int rate = 44100;
+    int callbackFrames = 512;              // what one audio callback takes
+    FeederSignal* feederSignal = nullptr;  // nudged by the callback; null in hand-driven tests
+};
 
 class StreamPlayback {
   public:
     enum class State { Stopped, Playing, Paused };
 
-    // How far the feeder renders ahead of the callback. Short, because a change of tempo, pitch
-    // or rate is only heard once what is already rendered has played. What SoundTouch holds
-    // ready counts too, but the ring never runs below the minimum, which covers the feeder's
-    // schedule on a busy machine.
+    // How far the feeder keeps the ring ahead of the callback: at least two callbacks plus a
+    // margin for the feeder's own scheduling jitter, so a feeder that misses one top-up still
+    // leaves a whole callback of audio. Only what is in the ring counts (audio still inside the
+    // stretcher cannot be played by the callback). Kept short otherwise, because a change of
+    // tempo, pitch or rate is heard only once what is already rendered has played.
     static constexpr double kAheadSeconds = 0.030;
-    static constexpr double kMinAheadSeconds = 0.015;
+    static constexpr double kJitterSeconds = 0.006;
     // Output frames the feeder aims to put into one block.
     static constexpr int kBlockFrames = 256;
 
     // Made by the stream, which outlives it.
-    StreamPlayback(Stream& stream, int deviceRate);
+    StreamPlayback(Stream& stream, const PlaybackTarget& target);
 
     // ---- API threads ----
     void play();
@@ -59,6 +68,13 @@ class StreamPlayback {
     std::uint64_t starvedFrames() const {
         return shared_.starvedFrames.load(std::memory_order_relaxed);
     }
+    // How many times the ring ran dry while playing.
+    std::uint64_t underruns() const { return shared_.underruns.load(std::memory_order_relaxed); }
+    // True while the stream is meant to sound or still fades out.
+    bool busy() const;
+    // Frames the ring holds ahead of the callback for the current seek (feeder thread).
+    std::uint64_t queuedFrames() const;
+    std::uint64_t aheadFrames() const { return aheadFrames_; }
 
     Voice& voice() { return voice_; }
 
@@ -81,14 +97,13 @@ class StreamPlayback {
     Resampler resampler_;
     std::vector<float> native_;
     std::vector<float> stereo_;
-    std::uint32_t producedFrames_ = 0;  // of the handled generation, modulo 2^32
+    // Every frame published into the ring so far, and where the handled generation's frames
+    // begin among them: the ring is in order, so frames before that are older audio.
+    std::uint64_t publishedFrames_ = 0;
+    std::uint64_t generationStart_ = 0;
     std::uint32_t handledGeneration_ = 0;
     bool endReached_ = false;
-    std::uint32_t aheadFrames_;
-    std::uint32_t minAheadFrames_;
-    std::uint32_t pendingFrames_ = 0;  // the stream's own ready output, in device frames
-    // Frames of the current generation rendered but not yet heard.
-    std::uint32_t queuedFrames() const;
+    std::uint64_t aheadFrames_;
 };
 
 }  // namespace audiolib

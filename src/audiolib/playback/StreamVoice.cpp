@@ -1,6 +1,9 @@
 #include "audiolib/playback/StreamVoice.h"
 
 #include <algorithm>
+#include <cmath>
+
+#include "audiolib/playback/FeederSignal.h"
 
 #include "audiolib/stream/GainEffects.h"
 
@@ -27,8 +30,25 @@ void StreamVoice::publishStart(const AudioBlock& block, int offset) {
     hasPrevious_ = true;
 }
 
-void StreamVoice::mixInto(float* stereo, int frames) {
-    const std::uint32_t generation = shared_.generation.load(std::memory_order_acquire);
+int StreamVoice::readyFrames(std::uint32_t generation, bool* endInRing, bool* staleInRing) const {
+    int ready = 0;
+    *endInRing = false;
+    *staleInRing = false;
+    for (std::uint32_t i = 0; const AudioBlock* block = shared_.ring.peek(i); ++i) {
+        if (block->generation != generation) {
+            *staleInRing = true;
+            continue;
+        }
+        ready += block->frames - (i == 0 ? offset_ : 0);
+        if (block->last) {
+            *endInRing = true;
+            break;
+        }
+    }
+    return ready;
+}
+
+bool StreamVoice::mixInto(float* stereo, int frames) {
     const bool wantPlay = shared_.wantPlay.load(std::memory_order_acquire);
     const float level =
         shared_.volume.load(std::memory_order_relaxed) * shared_.gains.allChannels();
@@ -37,35 +57,54 @@ void StreamVoice::mixInto(float* stereo, int frames) {
     } else {
         level_.setTarget(level);
     }
-    if (generation != countedGeneration_) {
-        countedGeneration_ = generation;
-        countedFrames_ = 0;
-    }
-    std::uint32_t consumed = 0;
+    // When what the ring holds will not last this callback, fade out over its last frames
+    // rather than cutting to silence, and fade back in once the feeder has caught up.
+    // A seek fades the old audio out on its own and is not an underrun.
+    bool endInRing = false;
+    bool staleInRing = false;
+    const int ready =
+        readyFrames(shared_.generation.load(std::memory_order_acquire), &endInRing, &staleInRing);
+    // The ring must cover this callback and still hold a whole fade; otherwise the next callback
+    // might find too little left to fade over.
+    const int fadeFrames = static_cast<int>(std::ceil(1.0F / fadeStep_));
+    const bool starving =
+        wantPlay && fade_ > 0.0F && ready < frames + fadeFrames && !endInRing && !staleInRing;
+    const int fadeOutFrom =
+        starving ? std::min(ready, frames) - static_cast<int>(std::ceil(fade_ / fadeStep_)) : 0;
+    bool heldForUnderrun = false;
+
+    std::uint64_t taken = 0;
     bool published = false;
     int done = 0;
+    int heard = 0;  // frames of the current generation mixed in this callback
     while (AudioBlock* block = shared_.ring.readable()) {
+        // Read for every block, not once per callback: a seek may land while this callback
+        // runs, and the feeder's blocks of the new generation must not be taken for old ones.
+        const std::uint32_t generation = shared_.generation.load(std::memory_order_acquire);
         const bool stale = block->generation != generation;
-        const float target = wantPlay && !stale ? 1.0F : 0.0F;
+        float target = wantPlay && !stale ? 1.0F : 0.0F;
         if (fade_ == 0.0F && target == 0.0F) {
             if (!stale)
                 break;  // paused or stopped: hold the position
             // A seek was asked for and the old audio has faded out: drop it unheard.
+            taken += static_cast<std::uint64_t>(block->frames - offset_);
             offset_ = 0;
             shared_.ring.release();
             continue;
         }
+        if (heldForUnderrun || done == frames)
+            break;
         if (!published) {
             publishStart(*block, offset_);
             published = true;
         }
-        if (done == frames)
-            break;
         const int count = std::min(frames - done, block->frames - offset_);
         const float* in = block->samples.data() + 2 * offset_;
         float* out = stereo + 2 * done;
         int k = 0;
         while (k < count) {
+            if (starving && !stale && heard + k >= fadeOutFrom)
+                target = 0.0F;
             if (fade_ < target) {
                 fade_ = std::min(target, fade_ + fadeStep_);
             } else if (fade_ > target) {
@@ -80,14 +119,17 @@ void StreamVoice::mixInto(float* stereo, int frames) {
         }
         offset_ += k;
         done += k;
+        taken += static_cast<std::uint64_t>(k);
         if (!stale)
-            consumed += static_cast<std::uint32_t>(k);
+            heard += k;
+        if (starving && fade_ == 0.0F && !stale)
+            heldForUnderrun = true;
         if (offset_ >= block->frames) {
             const bool last = block->last && !stale;
             if (last) {
                 shared_.heard.publish(valueAt(*block, block->frames));
                 hasPrevious_ = false;
-                shared_.finishedGeneration.store(generation, std::memory_order_release);
+                shared_.finishedGeneration.store(block->generation, std::memory_order_release);
                 fade_ = 0.0F;
             }
             offset_ = 0;
@@ -97,14 +139,27 @@ void StreamVoice::mixInto(float* stereo, int frames) {
     if (!published)
         hasPrevious_ = false;  // nothing went out: nothing of ours is in the device
     shared_.audible.store(fade_ > 0.0F, std::memory_order_release);
-    // Wanted to play but the ring ran dry before the end of the stream.
-    if (done < frames && wantPlay && fade_ > 0.0F && !shared_.ring.readable()) {
-        shared_.starvedFrames.fetch_add(static_cast<std::uint64_t>(frames - done),
+    // Wanted to play, but the ring had too little: count the frames of silence, and each run of
+    // such callbacks once.
+    // (A callback that starts silent after a seek or a start is not short: that wait is the
+    // seek's, and the old audio faded out on purpose.)
+    if (heldForUnderrun)
+        starvedHold_ = true;
+    else if (heard > 0)
+        starvedHold_ = false;
+    const bool dry = wantPlay && heard < frames && (starving || starvedHold_);
+    if (dry) {
+        shared_.starvedFrames.fetch_add(static_cast<std::uint64_t>(frames - heard),
                                         std::memory_order_relaxed);
     }
-    countedFrames_ += consumed;
-    shared_.consumed.store(PlaybackShared::packConsumed(countedGeneration_, countedFrames_),
-                           std::memory_order_release);
+    const bool short_ = starving || dry;
+    if (short_ && !starvedBefore_)
+        shared_.underruns.fetch_add(1, std::memory_order_relaxed);
+    starvedBefore_ = short_;
+    shared_.takenFrames.fetch_add(taken, std::memory_order_release);
+    if (taken > 0 && shared_.feederSignal)
+        shared_.feederSignal->post();
+    return wantPlay || fade_ > 0.0F;
 }
 
 }  // namespace audiolib

@@ -17,9 +17,12 @@ class StreamVoice : public Voice {
     StreamVoice(PlaybackShared& shared, int deviceRate);
 
     // Audio callback only.
-    void mixInto(float* stereo, int frames) override;
+    bool mixInto(float* stereo, int frames) override;
 
   private:
+    // Frames of `generation` the ring holds for the callback, whether the stream's last block is
+    // among them, and whether blocks of an older seek are still there.
+    int readyFrames(std::uint32_t generation, bool* endInRing, bool* staleInRing) const;
     static PlayPositionValue valueAt(const AudioBlock& block, int offset);
     // What a callback hands over is heard only after the device has played what it already
     // holds (about one callback's worth), so the position of "now" is the one taken at the
@@ -31,8 +34,8 @@ class StreamVoice : public Voice {
     // Callback-owned: the current gain of the fade and the read offset in the front block.
     float fade_ = 0.0F;
     int offset_ = 0;
-    std::uint32_t countedGeneration_ = 0;
-    std::uint32_t countedFrames_ = 0;
+    bool starvedBefore_ = false;
+    bool starvedHold_ = false;  // faded out for want of audio, waiting for the feeder
     PlayPositionValue previous_;
     bool hasPrevious_ = false;
     LevelRamp level_;

@@ -39,7 +39,7 @@ void SampleVoice::stop() {
     wantPlay_.store(false, std::memory_order_release);
 }
 
-void SampleVoice::mixInto(float* stereo, int frames) {
+bool SampleVoice::mixInto(float* stereo, int frames) {
     const std::uint32_t serial = startSerial_.load(std::memory_order_acquire);
     const bool wantPlay = wantPlay_.load(std::memory_order_acquire);
     const float volume = volume_.load(std::memory_order_relaxed);
@@ -85,6 +85,7 @@ void SampleVoice::mixInto(float* stereo, int frames) {
     }
     position_.store(head_, std::memory_order_release);
     audible_.store(running_ && fade_ > 0.0F, std::memory_order_release);
+    return running_ && (wantPlay || fade_ > 0.0F);
 }
 
 bool SampleVoice::stopAndFade(int timeoutMs) {

@@ -40,7 +40,7 @@ class SampleVoice : public Voice {
     bool stopAndFade(int timeoutMs);
 
     // ---- audio callback ----
-    void mixInto(float* stereo, int frames) override;
+    bool mixInto(float* stereo, int frames) override;
 
   private:
     std::shared_ptr<const SampleData> data_;

@@ -79,9 +79,9 @@ void Stream::feedEncoders(const float* frames, std::size_t count) {
         encoder->write(frames, count);
 }
 
-StreamPlayback& Stream::ensurePlayback(int deviceRate) {
+StreamPlayback& Stream::ensurePlayback(const PlaybackTarget& target) {
     if (!playbackOwner_) {
-        playbackOwner_ = std::make_unique<StreamPlayback>(*this, deviceRate);
+        playbackOwner_ = std::make_unique<StreamPlayback>(*this, target);
         playback_.store(playbackOwner_.get(), std::memory_order_release);
     }
     return *playbackOwner_;

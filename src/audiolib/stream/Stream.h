@@ -24,6 +24,7 @@ namespace audiolib {
 class Device;
 class EncoderTap;
 class StreamPlayback;
+struct PlaybackTarget;
 
 struct StreamFormat {
     int rate = 0;
@@ -99,7 +100,7 @@ class Stream : public LibObject {
     // nullptr until the stream is first played. Made and read under mutex(); it lives as long
     // as the stream once made.
     StreamPlayback* playback() const { return playback_.load(std::memory_order_acquire); }
-    StreamPlayback& ensurePlayback(int deviceRate);
+    StreamPlayback& ensurePlayback(const PlaybackTarget& target);
 
   protected:
     // FREQ is common to every stream; subclasses add their own attributes around it.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a normal build and a build with
-# AddressSanitizer + UndefinedBehaviorSanitizer. Headless: no display and no sound card needed.
+# AddressSanitizer + UndefinedBehaviorSanitizer; then the audio layer's and the engine's tests once
+# more under ThreadSanitizer. Headless: no display and no sound card needed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
@@ -13,7 +14,7 @@ run_suite() {
     local dir=$1; shift
     echo "==== building $dir ($*)"
     cmake -S "$root" -B "$dir" -G Ninja "$@"
-    cmake --build "$dir" -j "$jobs"
+    cmake --build "$dir" -j "$jobs" ${TARGETS:+--target $TARGETS}
     echo "==== testing $dir"
     ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
@@ -22,6 +23,8 @@ status=0
 run_suite "$root/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo || status=1
 run_suite "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTONVERA_SANITIZE=ON \
     -DTONVERA_BUILD_BENCH=OFF || status=1
+TARGETS="test_audiolib test_engine" run_suite "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTONVERA_SANITIZE_THREAD=ON -DTONVERA_BUILD_BENCH=OFF || status=1
 if [ $status -ne 0 ]; then
     echo "tests: FAILED"
 fi

@@ -117,8 +117,18 @@ void Feeder::run() {
     raisePriority();
     std::vector<std::shared_ptr<Stream>> snapshot;
     int waitMs = kPeriodMs;
+    bool wasBusy = false;
+    auto lastPass = std::chrono::steady_clock::now();
     for (;;) {
         signal_.wait(waitMs);
+        const auto now = std::chrono::steady_clock::now();
+        if (wasBusy) {
+            const std::int64_t gap =
+                std::chrono::duration_cast<std::chrono::microseconds>(now - lastPass).count();
+            if (gap > longestGapMicros_.load(std::memory_order_relaxed))
+                longestGapMicros_.store(gap, std::memory_order_relaxed);
+        }
+        lastPass = now;
         {
             std::lock_guard lock(mutex_);
             if (stopping_)
@@ -138,6 +148,7 @@ void Feeder::run() {
             busy = busy || playback->busy();
         }
         reportUnderruns(snapshot);
+        wasBusy = busy;
         if (busy) {
             if (startOutput_)
                 startOutput_();

@@ -9,6 +9,7 @@
 #ifndef TONVERA_AUDIOLIB_PLAYBACK_FEEDER_H
 #define TONVERA_AUDIOLIB_PLAYBACK_FEEDER_H
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -54,6 +55,9 @@ class Feeder {
     void shutdown();
     // What the audio callback posts after taking audio (see FeederSignal).
     FeederSignal& signal() { return signal_; }
+    // Any thread: the longest time between two passes of the feeder while something played, in
+    // microseconds (its lateness at worst, for benchmarks and diagnostics), and reset it.
+    std::int64_t takeLongestGapMicros() { return longestGapMicros_.exchange(0); }
 
   private:
     void run();
@@ -69,6 +73,7 @@ class Feeder {
     std::thread thread_;
     // Feeder-owned.
     std::uint64_t reportedUnderruns_ = 0;
+    std::atomic<std::int64_t> longestGapMicros_{0};
     std::chrono::steady_clock::time_point lastReport_{};
 };
 

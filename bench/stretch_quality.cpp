@@ -49,7 +49,8 @@ struct Setting {
     double tempo;      // factor
     double semitones;  // pitch change
 };
-const Setting kSettings[] = {{"tempo", kTempo, 0.0}, {"pitch", 1.0, kPitch}, {"both", kTempo, kPitch}};
+const Setting kSettings[] = {
+    {"tempo", kTempo, 0.0}, {"pitch", 1.0, kPitch}, {"both", kTempo, kPitch}};
 
 // ---- measurement ------------------------------------------------------------------------------
 
@@ -70,8 +71,8 @@ std::vector<double> powerSpectrum(const std::vector<float>& x, std::size_t n) {
     std::vector<AVComplexFloat> out(n / 2 + 1);
     for (std::size_t i = 0; i < n; ++i) {
         const double p = 2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(n);
-        const double w = 0.35875 - 0.48829 * std::cos(p) + 0.14128 * std::cos(2 * p) -
-                         0.01168 * std::cos(3 * p);
+        const double w =
+            0.35875 - 0.48829 * std::cos(p) + 0.14128 * std::cos(2 * p) - 0.01168 * std::cos(3 * p);
         in[i] = static_cast<float>(x[start + i] * w);
     }
     AVTXContext* tx = nullptr;
@@ -83,7 +84,8 @@ std::vector<double> powerSpectrum(const std::vector<float>& x, std::size_t n) {
     av_tx_uninit(&tx);
     power.resize(out.size());
     for (std::size_t k = 0; k < out.size(); ++k)
-        power[k] = static_cast<double>(out[k].re) * out[k].re + static_cast<double>(out[k].im) * out[k].im;
+        power[k] =
+            static_cast<double>(out[k].re) * out[k].re + static_cast<double>(out[k].im) * out[k].im;
     return power;
 }
 
@@ -258,13 +260,14 @@ struct Processor {
 
 bool renderOurs(DWORD engineFlag, const std::string& in, const Setting& setting,
                 std::vector<float>* mono) {
-    const HSTREAM source = BASS_StreamCreateFile(FALSE, in.c_str(), 0, 0,
-                                                 BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    const HSTREAM source =
+        BASS_StreamCreateFile(FALSE, in.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
     const HSTREAM tempo =
         BASS_FX_TempoCreate(source, BASS_STREAM_DECODE | BASS_FX_FREESOURCE | engineFlag);
     if (tempo == 0)
         return false;
-    BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO, static_cast<float>((setting.tempo - 1) * 100));
+    BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO,
+                             static_cast<float>((setting.tempo - 1) * 100));
     BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO_PITCH, static_cast<float>(setting.semitones));
     BASS_CHANNELINFO info{};
     BASS_ChannelGetInfo(tempo, &info);
@@ -272,9 +275,9 @@ bool renderOurs(DWORD engineFlag, const std::string& in, const Setting& setting,
     std::vector<float> block(4096 * channels);
     mono->clear();
     for (;;) {
-        const DWORD got = BASS_ChannelGetData(tempo, block.data(),
-                                              static_cast<DWORD>(block.size() * sizeof(float)) |
-                                                  BASS_DATA_FLOAT);
+        const DWORD got =
+            BASS_ChannelGetData(tempo, block.data(),
+                                static_cast<DWORD>(block.size() * sizeof(float)) | BASS_DATA_FLOAT);
         if (got == static_cast<DWORD>(-1) || got == 0)
             break;
         const std::size_t frames = got / sizeof(float) / channels;
@@ -308,17 +311,17 @@ std::vector<Processor> processors() {
     list.push_back({"Tonvera Best (Rubber Band R3, real-time)",
                     [](const std::string& in, const Setting& s, const std::string&,
                        std::vector<float>* mono) { return renderOurs(0, in, s, mono); }});
-    list.push_back({"Tonvera Light (SoundTouch, tuned)",
-                    [](const std::string& in, const Setting& s, const std::string&,
-                       std::vector<float>* mono) {
-                        return renderOurs(TONVERA_FX_TEMPO_LIGHT, in, s, mono);
-                    }});
+    list.push_back(
+        {"Tonvera Light (SoundTouch, tuned)",
+         [](const std::string& in, const Setting& s, const std::string&, std::vector<float>* mono) {
+             return renderOurs(TONVERA_FX_TEMPO_LIGHT, in, s, mono);
+         }});
     list.push_back({"soundstretch (SoundTouch defaults)",
                     [](const std::string& in, const Setting& s, const std::string& out,
                        std::vector<float>* mono) {
-                        return runTool("soundstretch '" + in + "' '" + out + "' -tempo=" +
-                                           number((s.tempo - 1) * 100) + " -pitch=" +
-                                           number(s.semitones),
+                        return runTool("soundstretch '" + in + "' '" + out +
+                                           "' -tempo=" + number((s.tempo - 1) * 100) +
+                                           " -pitch=" + number(s.semitones),
                                        out, mono);
                     },
                     true});
@@ -349,8 +352,8 @@ std::vector<Processor> processors() {
 // Process CPU while a tempo stream plays at tempo -25 %, pitch +2 on the SDL device (the dummy
 // driver when SDL_AUDIODRIVER is unset), as a percentage of one core. Negative on failure.
 double livePlaybackCpu(DWORD engineFlag, const std::string& music, double seconds) {
-    const HSTREAM source = BASS_StreamCreateFile(FALSE, music.c_str(), 0, 0,
-                                                 BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    const HSTREAM source =
+        BASS_StreamCreateFile(FALSE, music.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
     const HSTREAM tempo =
         BASS_FX_TempoCreate(source, BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP | engineFlag);
     if (tempo == 0)
@@ -375,14 +378,18 @@ double livePlaybackCpu(DWORD engineFlag, const std::string& music, double second
 // Renders the click file through a decoding tempo stream in small blocks, as the feeder does,
 // moving the tempo every 2 s of output (-25 %, +30 %, -50 %, 0 %). For every click heard, the
 // position the stream reported for that output frame is compared with the click's own source
-// time. Returns the largest error in ms.
-double positionErrorMs(DWORD engineFlag, const std::string& in, double interval) {
-    const HSTREAM source = BASS_StreamCreateFile(FALSE, in.c_str(), 0, 0,
-                                                 BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+// time (reported minus true: positive when the position runs ahead of what is heard).
+struct PositionFigures {
+    double medianMs = NAN;
+    double worstMs = 0.0;
+};
+PositionFigures positionError(DWORD engineFlag, const std::string& in, double interval) {
+    const HSTREAM source =
+        BASS_StreamCreateFile(FALSE, in.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
     const HSTREAM tempo =
         BASS_FX_TempoCreate(source, BASS_STREAM_DECODE | BASS_FX_FREESOURCE | engineFlag);
     if (tempo == 0)
-        return NAN;
+        return {};
     const float tempos[] = {-25.0F, 30.0F, -50.0F, 0.0F};
     std::vector<float> mono;
     std::vector<double> reported;  // source frame reported at each output frame
@@ -394,15 +401,16 @@ double positionErrorMs(DWORD engineFlag, const std::string& in, double interval)
             BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO, tempos[changes]);
             ++changes;
         }
-        const double before =
-            static_cast<double>(BASS_ChannelGetPosition(tempo, BASS_POS_BYTE)) / (2 * sizeof(float));
-        const DWORD got = BASS_ChannelGetData(
-            tempo, block.data(), static_cast<DWORD>(block.size() * sizeof(float)) | BASS_DATA_FLOAT);
+        const double before = static_cast<double>(BASS_ChannelGetPosition(tempo, BASS_POS_BYTE)) /
+                              (2 * sizeof(float));
+        const DWORD got =
+            BASS_ChannelGetData(tempo, block.data(),
+                                static_cast<DWORD>(block.size() * sizeof(float)) | BASS_DATA_FLOAT);
         if (got == static_cast<DWORD>(-1) || got == 0)
             break;
         const std::size_t frames = got / sizeof(float) / 2;
-        const double after =
-            static_cast<double>(BASS_ChannelGetPosition(tempo, BASS_POS_BYTE)) / (2 * sizeof(float));
+        const double after = static_cast<double>(BASS_ChannelGetPosition(tempo, BASS_POS_BYTE)) /
+                             (2 * sizeof(float));
         for (std::size_t i = 0; i < frames; ++i) {
             mono.push_back(block[2 * i]);
             reported.push_back(before + (after - before) * static_cast<double>(i) / frames);
@@ -411,22 +419,31 @@ double positionErrorMs(DWORD engineFlag, const std::string& in, double interval)
     BASS_StreamFree(tempo);
     // Walk the output: each onset (30 % of the click's level after at least 0.1 s of quiet
     // below 5 %) is one click; the nearest multiple of the interval is its source time.
-    double worst = 0.0;
+    std::vector<double> errors;
     std::size_t quiet = 0;
     const double step = interval * kRate;
     for (std::size_t i = 0; i < mono.size(); ++i) {
         const float v = std::fabs(mono[i]);
-        if (v < 0.05F) {
+        if (v < 0.1F) {
             ++quiet;
             continue;
         }
-        if (v >= 0.3F && quiet > static_cast<std::size_t>(0.1 * kRate)) {
+        if (v >= 0.3F && quiet > static_cast<std::size_t>(0.08 * kRate)) {
             const double source = std::round(reported[i] / step) * step;
-            worst = std::max(worst, std::fabs(reported[i] - source) * 1000.0 / kRate);
+            errors.push_back((reported[i] - source) * 1000.0 / kRate);
+            if (std::getenv("TONVERA_DEBUG_POSITION"))
+                std::printf("onset at %zu reported %.1f source %.1f\n", i, reported[i], source);
         }
         quiet = 0;
     }
-    return worst;
+    PositionFigures figures;
+    if (errors.empty())
+        return figures;
+    for (double e : errors)
+        figures.worstMs = std::max(figures.worstMs, std::fabs(e));
+    std::sort(errors.begin(), errors.end());
+    figures.medianMs = errors[errors.size() / 2];
+    return figures;
 }
 
 // ---- SoundTouch tuning sweep ------------------------------------------------------------------
@@ -451,33 +468,48 @@ std::vector<float> renderSoundTouch(const audiolib::SoundTouchEngine::Tuning& tu
 }
 
 void tuneSoundTouch() {
-    const auto tone = testsupport::channelOf(testsupport::sine(440.0, 10.0, kRate, 1, 0.5F), 1, 0);
+    // A single sine flatters whichever sequence length happens to fit its period, so every
+    // setting is scored on six tones (mean out-of-band energy) besides the 440 Hz one.
+    const double tones[] = {220.0, 330.0, 440.0, 550.0, 660.0, 880.0};
+    std::vector<std::vector<float>> signals;
+    for (double hz : tones)
+        signals.push_back(
+            testsupport::channelOf(testsupport::sine(hz, 10.0, kRate, 1, 0.5F), 1, 0));
     const auto clicks = testsupport::clicks(0.5, 10.0, kRate, 1);
-    const auto noise = bandNoise(19800.0, 21500.0, 6.0);
-    std::printf("\nSoundTouch sweep (sequence / seek window / overlap ms, anti-alias taps, quick "
-                "seek; 0 = automatic):\n");
-    std::printf("%-22s %8s %8s %8s %8s %8s\n", "setting", "tempo", "pitch", "both", "clicks",
-                "alias");
+    std::printf(
+        "\nSoundTouch sweep (sequence / seek window / overlap ms, anti-alias taps, quick "
+        "seek; 0 = automatic), out-of-band dB as mean over %zu tones, then 440 Hz alone:\n",
+        signals.size());
+    std::printf("%-18s %7s %7s %7s | %7s %7s %7s | %7s\n", "setting", "tempo", "pitch", "both",
+                "440 t", "440 p", "440 b", "clicks");
     const audiolib::SoundTouchEngine::Tuning tunings[] = {
-        {0, 0, 8, 64, true},    {0, 0, 8, 64, false},   {40, 15, 8, 64, false},
-        {60, 20, 10, 64, false}, {82, 28, 12, 64, false}, {100, 30, 12, 64, false},
-        {82, 14, 12, 64, false}, {82, 28, 20, 64, false}, {120, 40, 16, 64, false},
-        {82, 28, 12, 128, false}, {0, 0, 8, 32, false},  {0, 0, 8, 128, false},
+        {0, 0, 8, 64, true},      {0, 0, 8, 64, false},     {0, 0, 16, 64, false},
+        {0, 0, 24, 64, false},    {40, 15, 8, 64, false},   {50, 15, 16, 64, false},
+        {50, 15, 12, 64, false},  {60, 20, 16, 64, false},  {70, 20, 20, 64, false},
+        {82, 28, 20, 64, false},  {100, 30, 12, 64, false}, {100, 30, 20, 64, false},
+        {120, 30, 24, 64, false},
     };
     for (const auto& t : tunings) {
         char name[64];
         std::snprintf(name, sizeof name, "%d/%d/%d aa%d%s", t.sequenceMs, t.seekWindowMs,
-                      t.overlapMs, t.antiAliasLength, t.quickSeek ? " quick" : "");
-        double db[3];
+                      t.overlapMs, t.antiAliasLength, t.quickSeek ? " q" : "");
+        double mean[3] = {0, 0, 0};
+        double at440[3] = {0, 0, 0};
         for (int s = 0; s < 3; ++s) {
-            const double expected = 440.0 * std::exp2(kSettings[s].semitones / 12.0);
-            db[s] = measureTone(renderSoundTouch(t, tone, kSettings[s]), expected).outOfBandDb;
+            for (std::size_t k = 0; k < signals.size(); ++k) {
+                const double expected = tones[k] * std::exp2(kSettings[s].semitones / 12.0);
+                const double db =
+                    measureTone(renderSoundTouch(t, signals[k], kSettings[s]), expected)
+                        .outOfBandDb;
+                mean[s] += db / static_cast<double>(signals.size());
+                if (tones[k] == 440.0)
+                    at440[s] = db;
+            }
         }
         const double spread =
             measureClicks(renderSoundTouch(t, clicks, kSettings[2]), 0.5, kTempo, 20).spreadMs;
-        const double alias = levelDb(renderSoundTouch(t, noise, kSettings[1]), noise);
-        std::printf("%-22s %8.1f %8.1f %8.1f %8.1f %8.1f\n", name, db[0], db[1], db[2], spread,
-                    alias);
+        std::printf("%-18s %7.1f %7.1f %7.1f | %7.1f %7.1f %7.1f | %7.1f\n", name, mean[0], mean[1],
+                    mean[2], at440[0], at440[1], at440[2], spread);
     }
 }
 
@@ -512,15 +544,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot open the no-sound device: %d\n", BASS_ErrorGetCode());
         return 1;
     }
+    const bool positionOnly = argc > 1 && std::strcmp(argv[1], "--position") == 0;
     const std::string scratch = dir.file("out.wav");
     const std::size_t toneFrames = static_cast<std::size_t>(kToneSeconds * kRate);
 
-    std::printf("Out-of-band energy (dB re. total, outside +-10 Hz of the tone; lower is "
-                "cleaner), 440 Hz sine at -6 dBFS, 16-bit:\n\n");
+    std::printf(
+        "Out-of-band energy (dB re. total, outside +-10 Hz of the tone; lower is "
+        "cleaner), 440 Hz sine at -6 dBFS, 16-bit:\n\n");
     std::printf("| %-40s | %7s | %7s | %7s | %9s | %11s | %11s | %8s | %11s | %9s |\n", "", "tempo",
-                "pitch", "both", "cents", "duration ms", "clicks ms", "alias dB", "CPU s/min", "offset ms");
-    std::printf("|%s|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n", std::string(42, '-').c_str());
+                "pitch", "both", "cents", "duration ms", "clicks ms", "alias dB", "CPU s/min",
+                "offset ms");
+    std::printf("|%s|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n",
+                std::string(42, '-').c_str());
     for (const Processor& p : processors()) {
+        if (positionOnly)
+            break;
         double db[3] = {NAN, NAN, NAN};
         double worstCents = 0.0;
         double durationMs = NAN;
@@ -555,22 +593,28 @@ int main(int argc, char** argv) {
         p.run(music, kSettings[2], scratch, &out);
         const double cpuPerMinute = (cpuSeconds(who) - cpuStart) * 60.0 / kMusicSeconds;
         std::printf(
-            "| %-40s | %7.1f | %7.1f | %7.1f | %9.3f | %11.2f | %11.1f | %8.1f | %11.2f | %9.1f |\n",
+            "| %-40s | %7.1f | %7.1f | %7.1f | %9.3f | %11.2f | %11.1f | %8.1f | %11.2f | %9.1f "
+            "|\n",
             p.name.c_str(), db[0], db[1], db[2], worstCents, durationMs, clicks.spreadMs, alias,
             cpuPerMinute, clicks.offsetMs);
     }
-    std::printf("\ncents: the largest pitch error of the three settings; duration: at \"both\", "
-                "against source length / 0.75; clicks: onset spread at \"both\"; alias: "
-                "19.8-21.5 kHz noise at +2 semitones; CPU: at \"both\"; offset: median click "
-                "onset against source time / ratio.\n");
+    std::printf(
+        "\ncents: the largest pitch error of the three settings; duration: at \"both\", "
+        "against source length / 0.75; clicks: onset spread at \"both\"; alias: "
+        "19.8-21.5 kHz noise at +2 semitones; CPU: at \"both\"; offset: median click "
+        "onset against source time / ratio.\n");
 
-    std::printf("\nHeard position across tempo changes (-25, +30, -50, 0 %%), largest error:\n");
-    std::printf("  Best:  %.2f ms\n", positionErrorMs(0, clickFile, kClickInterval));
-    std::printf("  Light: %.2f ms\n",
-                positionErrorMs(TONVERA_FX_TEMPO_LIGHT, clickFile, kClickInterval));
+    std::printf(
+        "\nReported position at each heard click, tempo changing every 2 s (-25, +30, -50, "
+        "0 %%); error = reported - true:\n");
+    for (const DWORD flag : {DWORD{0}, TONVERA_FX_TEMPO_LIGHT}) {
+        const PositionFigures f = positionError(flag, clickFile, kClickInterval);
+        std::printf("  %-6s median %+.2f ms, largest %.2f ms\n",
+                    flag == 0 ? "Best:" : "Light:", f.medianMs, f.worstMs);
+    }
     BASS_Free();
 
-    if (BASS_Init(-1, kRate, 0, nullptr, nullptr)) {
+    if (!positionOnly && BASS_Init(-1, kRate, 0, nullptr, nullptr)) {
         std::printf("\nLive playback at tempo -25 %%, pitch +2 (process CPU, %% of one core):\n");
         std::printf("  Best:  %.1f %%\n", livePlaybackCpu(0, music, 5.0));
         std::printf("  Light: %.1f %%\n", livePlaybackCpu(TONVERA_FX_TEMPO_LIGHT, music, 5.0));

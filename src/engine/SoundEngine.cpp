@@ -96,9 +96,9 @@ bool SoundEngine::open(const std::string& path) {
         return false;
     }
     musicChannel_ = tempo;
-    log().writef("SoundEngine: sound quality %s",
-                 soundQuality() == SoundQuality::Light ? "Light (SoundTouch)"
-                                                       : "Best (Rubber Band R3)");
+    log().writef("SoundEngine: sound quality %s", soundQuality() == SoundQuality::Light
+                                                      ? "Light (SoundTouch)"
+                                                      : "Best (Rubber Band R3)");
 
     const HFX gain = BASS_ChannelSetFX(musicChannel_, BASS_FX_BFX_VOLUME, 1);
     const BASS_BFX_VOLUME doubled{BASS_BFX_CHANALL, 2.0F};

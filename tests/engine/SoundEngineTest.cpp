@@ -83,8 +83,8 @@ TEST_F(EngineTest, SoundQualityTakesEffectAtTheNextOpen) {
     ASSERT_TRUE(engine_.initialize());
     const std::string path = sineFile("song.wav", 1.0, 44100, 2);
     auto quality = [&] {
-        auto stream = audiolib::HandleTable::instance().findAs<audiolib::TempoStream>(
-            engine_.musicChannel());
+        auto stream =
+            audiolib::HandleTable::instance().findAs<audiolib::TempoStream>(engine_.musicChannel());
         return stream ? stream->quality() : static_cast<audiolib::StretchQuality>(-1);
     };
     ASSERT_TRUE(engine_.open(path));

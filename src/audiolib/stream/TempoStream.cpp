@@ -32,6 +32,7 @@ TempoStream::TempoStream(std::uint32_t flags, std::shared_ptr<SourceStream> sour
              source->lengthFrames(), source->filename()),
       source_(std::move(source)),
       quality_(qualityFor(flags)),
+      antiAlias_(channels()),
       engine_(makeStretchEngine(quality_, rate(), channels())),
       limiter_(rate(), channels()),
       appliedVersion_(settingsVersion() - 1),
@@ -100,6 +101,7 @@ void TempoStream::applySettings() {
     configured_ = true;
     settings_ = next;
     engine_->setSettings(settings_);
+    antiAlias_.setPitchFactor(settings_.pitchScale * settings_.rate);
     ratio_ = settings_.sourcePerOutput();
     if (!started_) {
         // Nothing has gone in since the last start: start again, so that the delay compensation
@@ -119,6 +121,7 @@ void TempoStream::applySettings() {
 
 void TempoStream::restart(double sourceFrame) {
     engine_->reset();
+    antiAlias_.reset();
     limiter_.reset();
     padLeft_ = engine_->startPad();
     dropLeft_ = engine_->startDelay() + limiter_.lookAheadFrames();
@@ -147,25 +150,31 @@ std::size_t TempoStream::pullSource(float* out, std::size_t frames) {
 void TempoStream::feedEngine() {
     const auto width = static_cast<std::size_t>(channels());
     started_ = true;
-    if (padLeft_ > 0 || sourceDone_) {
-        // Before the music: the engine's start pad. After it: silence that carries the tail
-        // out; the stream stops at its exact length, so none of it is heard.
-        const std::size_t count = padLeft_ > 0 ? std::min(padLeft_, kInputFrames) : kInputFrames;
+    if (padLeft_ > 0) {
+        const std::size_t count = std::min(padLeft_, kInputFrames);
         std::fill(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(count * width),
                   0.0F);
         engine_->put(input_.data(), count);
-        padLeft_ -= std::min(padLeft_, count);
+        padLeft_ -= count;
         return;
     }
-    const std::size_t read = pullSource(input_.data(), kInputFrames);
-    if (read > 0) {
-        engine_->put(input_.data(), read);
+    std::size_t read = 0;
+    if (sourceDone_) {
+        // After the music: silence that carries the tail out of the filter and the engine; the
+        // stream stops at its exact length, so none of it is heard.
+        std::fill(input_.begin(), input_.end(), 0.0F);
+        read = kInputFrames;
+    } else {
+        read = pullSource(input_.data(), kInputFrames);
         fed_ += static_cast<double>(read);
+        if (read < kInputFrames) {
+            sourceDone_ = true;
+            endSource_ = fed_;
+        }
     }
-    if (read < kInputFrames) {
-        sourceDone_ = true;
-        endSource_ = fed_;
-    }
+    const std::size_t filtered = antiAlias_.process(input_.data(), read);
+    if (filtered > 0)
+        engine_->put(input_.data(), filtered);
 }
 
 bool TempoStream::reachedEnd() const {
@@ -179,9 +188,8 @@ void TempoStream::advance(std::size_t frames) {
     while (frames > 0) {
         std::uint64_t run = frames;
         if (changeCount_ > 0)
-            run = std::min<std::uint64_t>(run, changes_[0].atFrame > emitted_
-                                                   ? changes_[0].atFrame - emitted_
-                                                   : 0);
+            run = std::min<std::uint64_t>(
+                run, changes_[0].atFrame > emitted_ ? changes_[0].atFrame - emitted_ : 0);
         if (run == 0) {
             outputRatio_ = changes_[0].ratio;
             std::move(changes_.begin() + 1, changes_.begin() + changeCount_, changes_.begin());

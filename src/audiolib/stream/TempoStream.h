@@ -1,6 +1,7 @@
 // A stream that changes the tempo, pitch and playback rate of a decoding source through a
-// stretch engine (Rubber Band by default, SoundTouch with TONVERA_FX_TEMPO_LIGHT), followed by
-// a peak limiter that keeps the stream's gain and volume from driving it beyond full scale. Its
+// stretch engine (Rubber Band by default, SoundTouch with TONVERA_FX_TEMPO_LIGHT), with a
+// low-pass in front of it while the pitch goes up (so nothing aliases) and a peak limiter after
+// it that keeps the stream's gain and volume from driving it beyond full scale. Its
 // frames keep the source's channel count and sample rate; its positions and length are those of
 // the source (source time), whatever the tempo.
 //
@@ -15,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "audiolib/dsp/AntiAliasFilter.h"
 #include "audiolib/dsp/PeakLimiter.h"
 #include "audiolib/stream/SourceStream.h"
 #include "audiolib/stream/Stream.h"
@@ -72,6 +74,7 @@ class TempoStream : public Stream {
 
     std::shared_ptr<SourceStream> source_;
     StretchQuality quality_;
+    AntiAliasFilter antiAlias_;
     std::unique_ptr<StretchEngine> engine_;
     PeakLimiter limiter_;
     std::atomic<float> tempo_{0.0F};
@@ -84,8 +87,8 @@ class TempoStream : public Stream {
 
     std::size_t padLeft_ = 0;   // silent input frames still to feed after a restart
     std::size_t dropLeft_ = 0;  // output frames still to drop after a restart
-    bool configured_ = false;  // the engine has had settings
-    bool started_ = false;     // input has gone in since the last restart
+    bool configured_ = false;   // the engine has had settings
+    bool started_ = false;      // input has gone in since the last restart
     bool sourceDone_ = false;
     bool ended_ = false;
     // Counted without wrapping at a loop, so that a loop needs no special case in between:

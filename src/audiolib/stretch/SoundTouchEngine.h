@@ -25,7 +25,7 @@ class SoundTouchEngine : public StretchEngine {
     const char* name() const override { return "SoundTouch"; }
     void setSettings(const StretchSettings& settings) override;
     void reset() override;
-    std::size_t startPad() const override { return 0; }
+    std::size_t startPad() const override;
     std::size_t startDelay() const override;
     void put(const float* frames, std::size_t count) override;
     std::size_t available() const override;
@@ -34,6 +34,8 @@ class SoundTouchEngine : public StretchEngine {
 
   private:
     soundtouch::SoundTouch processor_;
+    int rate_;
+    StretchSettings settings_;
 };
 
 }  // namespace audiolib

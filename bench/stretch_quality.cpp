@@ -10,7 +10,9 @@
 // - CPU seconds per minute of audio at "both";
 // and for our engines the heard-position error across tempo changes and live-playback CPU.
 // Prints figures; passes or fails nothing. `stretch_quality --tune` instead sweeps SoundTouch's
-// settings (the measurements behind the light engine's tuning).
+// settings (the measurements behind the light engine's tuning); `stretch_quality --compare FILE...`
+// renders recordings at tempo -50 % with both engines and compares hits and spectra;
+// `--position` prints only the position check.
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -513,6 +515,176 @@ void tuneSoundTouch() {
     }
 }
 
+// ---- a real recording at half speed -----------------------------------------------------------
+
+// Rises of a 5 ms RMS envelope (positive flux), one value per 5 ms hop.
+std::vector<double> onsetStrength(const std::vector<float>& mono, int rate) {
+    const auto hop = static_cast<std::size_t>(rate / 200);
+    std::vector<double> flux;
+    double previous = 0.0;
+    for (std::size_t start = 0; start + hop <= mono.size(); start += hop) {
+        double sum = 0.0;
+        for (std::size_t i = start; i < start + hop; ++i)
+            sum += static_cast<double>(mono[i]) * mono[i];
+        const double level = std::sqrt(sum / hop);
+        flux.push_back(std::max(0.0, level - previous));
+        previous = level;
+    }
+    return flux;
+}
+
+// Indices of local maxima above `threshold`, at least `gap` hops apart.
+std::vector<std::size_t> peaks(const std::vector<double>& d, std::size_t from, std::size_t to,
+                               double threshold, std::size_t gap) {
+    std::vector<std::size_t> found;
+    for (std::size_t i = std::max<std::size_t>(from, 1); i + 1 < std::min(to, d.size()); ++i) {
+        if (d[i] < threshold || d[i] < d[i - 1] || d[i] < d[i + 1])
+            continue;
+        if (!found.empty() && i - found.back() < gap) {
+            if (d[i] > d[found.back()])
+                found.back() = i;
+            continue;
+        }
+        found.push_back(i);
+    }
+    return found;
+}
+
+// Octave-band levels (dB) of the long-term spectrum, 63 Hz to 16 kHz.
+std::vector<double> octaveLevels(const std::vector<float>& mono, int rate) {
+    constexpr std::size_t n = 4096;
+    std::vector<double> sum(n / 2 + 1, 0.0);
+    for (std::size_t start = 0; start + n <= mono.size(); start += n / 2) {
+        const std::vector<float> part(mono.begin() + static_cast<std::ptrdiff_t>(start),
+                                      mono.begin() + static_cast<std::ptrdiff_t>(start + n));
+        const auto power = powerSpectrum(part, n);
+        for (std::size_t k = 0; k < power.size() && k < sum.size(); ++k)
+            sum[k] += power[k];
+    }
+    std::vector<double> bands;
+    double total = 0.0;
+    for (double v : sum)
+        total += v;
+    for (double low = 44.0; low < 16000.0; low *= 2.0) {
+        double band = 0.0;
+        for (std::size_t k = 0; k < sum.size(); ++k) {
+            const double hz = static_cast<double>(k) * rate / n;
+            if (hz >= low && hz < 2 * low)
+                band += sum[k];
+        }
+        bands.push_back(10.0 * std::log10(std::max(band, 1e-30) / total));
+    }
+    return bands;
+}
+
+// 10 ms RMS envelope every 2.5 ms (long enough not to ripple with the bass).
+std::vector<double> envelope(const std::vector<float>& mono, int rate) {
+    const auto hop = static_cast<std::size_t>(rate / 400);
+    std::vector<double> out;
+    for (std::size_t start = 0; start + 4 * hop <= mono.size(); start += hop) {
+        double sum = 0.0;
+        for (std::size_t i = start; i < start + 4 * hop; ++i)
+            sum += static_cast<double>(mono[i]) * mono[i];
+        out.push_back(std::sqrt(sum / (4 * hop)));
+    }
+    return out;
+}
+
+struct Hit {
+    double attackMs = 0.0;   // time of the first attack peak after the window start
+    double reattackMs = -1;  // a second attack (a dip of 6 dB, then back up by 6 dB or more)
+};
+
+// The attack in env[from, to): the first peak within 40 % of the window's top, then whether
+// the envelope dips by 6 dB and rises again by 6 dB, to within 6 dB of that peak (a doubled
+// hit).
+Hit analyseHit(const std::vector<double>& env, std::size_t from, std::size_t to) {
+    Hit hit;
+    to = std::min(to, env.size());
+    double top = 0.0;
+    for (std::size_t i = from; i < to; ++i)
+        top = std::max(top, env[i]);
+    std::size_t attack = from;
+    while (attack + 1 < to && (env[attack] < 0.6 * top || env[attack + 1] > env[attack]))
+        ++attack;
+    hit.attackMs = (static_cast<double>(attack) - static_cast<double>(from)) * 2.5;
+    double dip = env[attack];
+    for (std::size_t i = attack + 1; i < to; ++i) {
+        dip = std::min(dip, env[i]);
+        if (dip < env[attack] * 0.5 && env[i] >= env[attack] * 0.5 && env[i] > dip * 2.0) {
+            hit.reattackMs = (static_cast<double>(i) - static_cast<double>(attack)) * 2.5;
+            break;
+        }
+    }
+    return hit;
+}
+
+// Renders a recording at tempo -50 % with both engines and compares each with the original:
+// where the hits land (expected at twice their time; spread of the attack times), how many
+// come out doubled (a flam: a second attack within 100 ms, against the original's own double
+// peaks within 50 ms), and the long-term spectrum per octave band.
+void compareRecording(const std::string& path) {
+    std::vector<float> frames;
+    int rate = 0;
+    int channels = 0;
+    if (!testsupport::decodeFile(path, &frames, &rate, &channels) || channels <= 0) {
+        std::fprintf(stderr, "cannot decode %s\n", path.c_str());
+        return;
+    }
+    const auto original = testsupport::channelOf(frames, channels, 0);
+    const auto d0 = onsetStrength(original, rate);
+    double mean = 0.0;
+    double top = 0.0;
+    for (double v : d0) {
+        mean += v / static_cast<double>(d0.size());
+        top = std::max(top, v);
+    }
+    // Onsets every 5 ms hop; the envelope runs at 2.5 ms, so an onset at hop h is at 2h there.
+    const auto hits = peaks(d0, 0, d0.size(), std::max(3.0 * mean, 0.2 * top), 20);
+    const auto env0 = envelope(original, rate);
+    int doubled0 = 0;
+    for (std::size_t h : hits) {
+        const std::size_t at = 2 * h;
+        if (analyseHit(env0, at > 4 ? at - 4 : 0, at + 20).reattackMs >= 0)
+            ++doubled0;
+    }
+    const auto bands0 = octaveLevels(original, rate);
+    std::printf(
+        "\n%s: %.1f s, %d Hz, %zu hits (%d with a double peak of their own); tempo -50 %%\n",
+        path.c_str(), original.size() / static_cast<double>(rate), rate, hits.size(), doubled0);
+    std::printf("%-7s %13s %8s %10s | octave bands 63 Hz..16 kHz, dB against the original\n",
+                "engine", "attack spread", "flams", "flam gap");
+    for (const DWORD flag : {DWORD{0}, TONVERA_FX_TEMPO_LIGHT}) {
+        std::vector<float> out;
+        if (!renderOurs(flag, path, Setting{"half", 0.5, 0.0}, &out))
+            continue;
+        const auto env = envelope(out, rate);
+        std::vector<double> attacks;
+        int flams = 0;
+        double gapSum = 0.0;
+        for (std::size_t h : hits) {
+            const std::size_t at = 4 * h;  // twice the time, at 2.5 ms hops
+            const Hit hit = analyseHit(env, at > 8 ? at - 8 : 0, at + 40);
+            attacks.push_back(hit.attackMs);
+            if (hit.reattackMs >= 0) {
+                ++flams;
+                gapSum += hit.reattackMs;
+            }
+        }
+        std::sort(attacks.begin(), attacks.end());
+        // The middle 90 % of the attack times: a few hits masked by a louder neighbour aside.
+        const std::size_t cut = attacks.size() / 20;
+        const double spread =
+            attacks.size() > 2 * cut ? attacks[attacks.size() - 1 - cut] - attacks[cut] : NAN;
+        const auto bands = octaveLevels(out, rate);
+        std::printf("%-7s %10.1f ms %4d/%-3zu %7.1f ms |", flag == 0 ? "Best" : "Light", spread,
+                    flams, hits.size(), flams ? gapSum / flams : 0.0);
+        for (std::size_t b = 0; b < bands.size() && b < bands0.size(); ++b)
+            std::printf(" %+5.1f", bands[b] - bands0[b]);
+        std::printf("\n");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -545,6 +717,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const bool positionOnly = argc > 1 && std::strcmp(argv[1], "--position") == 0;
+    if (argc > 2 && std::strcmp(argv[1], "--compare") == 0) {
+        for (int i = 2; i < argc; ++i)
+            compareRecording(argv[i]);
+        return 0;
+    }
     const std::string scratch = dir.file("out.wav");
     const std::size_t toneFrames = static_cast<std::size_t>(kToneSeconds * kRate);
 

@@ -65,6 +65,8 @@ std::size_t RubberBandEngine::available() const {
 }
 
 std::size_t RubberBandEngine::take(float* out, std::size_t frames) {
+    // Never ask for more than is there: Rubber Band writes a warning to stderr when one does.
+    frames = std::min(frames, available());
     std::size_t done = 0;
     while (done < frames) {
         const std::size_t chunk = std::min(frames - done, kMaxPutFrames);

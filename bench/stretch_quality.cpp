@@ -488,8 +488,8 @@ void tuneSoundTouch() {
         {0, 0, 8, 64, true},      {0, 0, 8, 64, false},     {0, 0, 16, 64, false},
         {0, 0, 24, 64, false},    {40, 15, 8, 64, false},   {50, 15, 16, 64, false},
         {50, 15, 12, 64, false},  {60, 20, 16, 64, false},  {70, 20, 20, 64, false},
-        {82, 28, 20, 64, false},  {100, 30, 12, 64, false}, {100, 30, 20, 64, false},
-        {120, 30, 24, 64, false},
+        {82, 28, 20, 64, false},  {82, 28, 20, 64, true},   {82, 20, 20, 64, true},
+        {100, 30, 12, 64, false}, {100, 30, 20, 64, false}, {120, 30, 24, 64, false},
     };
     for (const auto& t : tunings) {
         char name[64];

@@ -290,6 +290,41 @@ bool renderOurs(DWORD engineFlag, const std::string& in, const Setting& setting,
     return true;
 }
 
+// The player's gain (2.0) on a decoding tempo stream at neutral settings: how many samples the
+// doubling would have put beyond full scale, and how many the stream still delivers there.
+void doubledGainFigures(DWORD engineFlag, const std::string& in, const std::vector<float>& plain) {
+    const HSTREAM source =
+        BASS_StreamCreateFile(FALSE, in.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    const HSTREAM tempo =
+        BASS_FX_TempoCreate(source, BASS_STREAM_DECODE | BASS_FX_FREESOURCE | engineFlag);
+    const BASS_BFX_VOLUME gain{BASS_BFX_CHANALL, 2.0F};
+    BASS_FXSetParameters(BASS_ChannelSetFX(tempo, BASS_FX_BFX_VOLUME, 1), &gain);
+    BASS_CHANNELINFO info{};
+    BASS_ChannelGetInfo(tempo, &info);
+    std::vector<float> block(4096 * info.chans);
+    std::size_t total = 0;
+    std::size_t beyond = 0;
+    for (;;) {
+        const DWORD got =
+            BASS_ChannelGetData(tempo, block.data(),
+                                static_cast<DWORD>(block.size() * sizeof(float)) | BASS_DATA_FLOAT);
+        if (got == static_cast<DWORD>(-1) || got == 0)
+            break;
+        for (std::size_t i = 0; i < got / sizeof(float); ++i)
+            beyond += std::fabs(block[i]) > 1.0F ? 1 : 0;
+        total += got / sizeof(float);
+    }
+    BASS_StreamFree(tempo);
+    std::size_t wouldClip = 0;
+    for (float v : plain)
+        wouldClip += std::fabs(2.0F * v) > 1.0F ? 1 : 0;
+    std::printf(
+        "  gain 2 at neutral settings, %s: %.3f %% of the doubled samples beyond full scale, "
+        "%zu of %zu delivered beyond it\n",
+        engineFlag == 0 ? "Best" : "Light",
+        100.0 * static_cast<double>(wouldClip) / static_cast<double>(plain.size()), beyond, total);
+}
+
 bool runTool(const std::string& command, const std::string& out, std::vector<float>* mono) {
     const int status = std::system((command + " >/dev/null 2>&1").c_str());
     if (status != 0)
@@ -632,6 +667,8 @@ void compareRecording(const std::string& path) {
         return;
     }
     const auto original = testsupport::channelOf(frames, channels, 0);
+    for (const DWORD flag : {DWORD{0}, TONVERA_FX_TEMPO_LIGHT})
+        doubledGainFigures(flag, path, frames);
     const auto d0 = onsetStrength(original, rate);
     double mean = 0.0;
     double top = 0.0;

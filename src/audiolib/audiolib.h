@@ -76,6 +76,9 @@ constexpr DWORD BASS_STREAM_PRESCAN = 0x20000;
 constexpr DWORD BASS_STREAM_DECODE = 0x200000;
 constexpr DWORD BASS_FX_FREESOURCE = 0x10000;
 constexpr DWORD BASS_UNICODE = 0x80000000;  // accepted and ignored: paths are always UTF-8
+// Tonvera's own tempo-stream flag: the light stretch engine (SoundTouch, for slow machines)
+// instead of the best-quality one (Rubber Band R3).
+constexpr DWORD TONVERA_FX_TEMPO_LIGHT = 0x1000000;
 
 // BASS_SampleGetChannel flags.
 constexpr DWORD BASS_SAMCHAN_NEW = 1;

@@ -91,7 +91,8 @@ bool SoundEngine::open(const std::string& path) {
         log().writef("SoundEngine: failed to load file: %s", path.c_str());
         return false;
     }
-    const HSTREAM tempo = BASS_FX_TempoCreate(source, BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP);
+    const HSTREAM tempo =
+        BASS_FX_TempoCreate(source, BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP | tempoEngineFlags());
     if (tempo == 0) {
         // The tempo stream did not take ownership, so the source would otherwise leak.
         BASS_StreamFree(source);
@@ -99,6 +100,9 @@ bool SoundEngine::open(const std::string& path) {
         return false;
     }
     musicChannel_ = tempo;
+    log().writef("SoundEngine: sound quality %s", soundQuality() == SoundQuality::Light
+                                                      ? "Light (SoundTouch)"
+                                                      : "Best (Rubber Band R3)");
 
     const HFX gain = BASS_ChannelSetFX(musicChannel_, BASS_FX_BFX_VOLUME, 1);
     const BASS_BFX_VOLUME doubled{BASS_BFX_CHANALL, 2.0F};
@@ -108,6 +112,18 @@ bool SoundEngine::open(const std::string& path) {
     log().writef("SoundEngine: opened music file %s in channel: %u", musicFile().c_str(),
                  musicChannel_);
     return true;
+}
+
+void SoundEngine::setSoundQuality(SoundQuality quality) {
+    soundQuality_.store(quality, std::memory_order_relaxed);
+}
+
+SoundQuality SoundEngine::soundQuality() const {
+    return soundQuality_.load(std::memory_order_relaxed);
+}
+
+std::uint32_t SoundEngine::tempoEngineFlags() const {
+    return soundQuality() == SoundQuality::Light ? TONVERA_FX_TEMPO_LIGHT : 0U;
 }
 
 bool SoundEngine::musicAvailable() const {

@@ -3,17 +3,26 @@
 // spectrum and waveform data of what is sounding.
 //
 // Threads: everything is called on the main thread, except tempo(), pitch(), samplerate(),
-// musicFile() and switchToDevice(), which the export worker thread calls too. The audio library
+// musicFile(), tempoEngineFlags() and switchToDevice(), which the export worker thread calls
+// too. The audio library
 // underneath is thread-safe; musicFile is guarded by its own mutex. spectrumData() and waveData()
 // hold the engine's recursive lock for their whole run; no other operation takes it.
 #ifndef TONVERA_ENGINE_SOUNDENGINE_H
 #define TONVERA_ENGINE_SOUNDENGINE_H
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
+
+// Which stretch engine plays (and exports) the music. Stored in the user's settings as this
+// number: never renumber.
+enum class SoundQuality : std::int32_t {
+    Best = 0,   // Rubber Band R3: the cleanest sound
+    Light = 1,  // SoundTouch: uses much less CPU, for slow machines
+};
 
 class SoundEngine {
   public:
@@ -29,6 +38,12 @@ class SoundEngine {
 
     bool initialize();
     bool open(const std::string& path);
+    // Used from the next open() on; the music that is loaded keeps its engine. Any thread.
+    void setSoundQuality(SoundQuality quality);
+    SoundQuality soundQuality() const;
+    // BASS_FX_TempoCreate flags that select the engine of the current sound quality, for every
+    // tempo stream made of the music (playback and export sound the same).
+    std::uint32_t tempoEngineFlags() const;
     bool musicAvailable() const;
     void play();
     void pause();
@@ -78,6 +93,7 @@ class SoundEngine {
     std::string musicFile_;
     bool hasMusicFile_ = false;
     int bassDevice_ = 0;
+    std::atomic<SoundQuality> soundQuality_{SoundQuality::Best};
     mutable std::mutex musicFileMutex_;
     std::recursive_mutex dataLock_;
 };

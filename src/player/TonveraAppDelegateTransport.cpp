@@ -16,6 +16,7 @@
 #include "player/TonveraAppDelegate.h"
 #include "player/ValueSlider.h"
 #include "ui_MainWindow.h"
+#include "visualisation/GlobalSettings.h"
 #include "visualisation/SpectrumView.h"
 
 namespace {
@@ -140,6 +141,9 @@ void TonveraAppDelegate::menuOpenFile() {
 
 void TonveraAppDelegate::open(const QString& path) {
     SoundEngine& engine = *soundEngine_;
+    // The sound quality chosen in the settings window holds from the next open on.
+    engine.setSoundQuality(
+        static_cast<SoundQuality>(GlobalSettings::sharedSingleton().soundQuality()));
     if (!engine.open(path.toStdString())) {
         return;  // the engine has logged it; the window keeps what the previous music set
     }

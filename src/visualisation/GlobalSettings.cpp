@@ -55,3 +55,20 @@ void GlobalSettings::setSpectrumType(std::int32_t type) {
                 store->fileName().toUtf8().constData());
     }
 }
+
+std::int32_t GlobalSettings::soundQuality() const {
+    const auto store = openStore();
+    bool ok = false;
+    const int stored = store->value(QString::fromLatin1(settingskeys::kSoundQuality), 0).toInt(&ok);
+    return ok && stored == 1 ? 1 : 0;
+}
+
+void GlobalSettings::setSoundQuality(std::int32_t quality) {
+    const auto store = openStore();
+    store->setValue(QString::fromLatin1(settingskeys::kSoundQuality), quality);
+    store->sync();
+    if (store->status() != QSettings::NoError) {
+        console("GlobalSettings: cannot write %s to %s", settingskeys::kSoundQuality,
+                store->fileName().toUtf8().constData());
+    }
+}

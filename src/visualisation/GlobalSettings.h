@@ -28,6 +28,8 @@ namespace settingskeys {
 inline constexpr char kOrganisation[] = "Tonvera";
 inline constexpr char kApplication[] = "Tonvera";
 inline constexpr char kSpectrumType[] = "SPECTRUM_TYPE";
+// The stretch engine: a SoundQuality number (0 Best, 1 Light).
+inline constexpr char kSoundQuality[] = "SOUND_QUALITY";
 }  // namespace settingskeys
 
 class GlobalSettings {
@@ -46,6 +48,11 @@ class GlobalSettings {
     std::int32_t spectrumType();
     // Not validated: an unknown value is kept and shows as a black panel.
     void setSpectrumType(std::int32_t type);
+
+    // The stretch engine for music opened from now on, as a SoundQuality number: Best (0) when
+    // absent or unknown. Not cached: read when music is opened.
+    std::int32_t soundQuality() const;
+    void setSoundQuality(std::int32_t quality);
 
   private:
     std::unique_ptr<QSettings> openStore() const;

@@ -31,6 +31,10 @@ SettingsController::SettingsController(QWidget* parent, GlobalSettings* settings
             &SettingsController::clickedOptionSpectrumTypeWaveForm);
     connect(ui_->buttonNone, &QRadioButton::clicked, this,
             &SettingsController::clickedOptionSpectrumTypeNone);
+    connect(ui_->buttonQualityBest, &QRadioButton::clicked, this,
+            &SettingsController::clickedOptionSoundQualityBest);
+    connect(ui_->buttonQualityLight, &QRadioButton::clicked, this,
+            &SettingsController::clickedOptionSoundQualityLight);
     windowDidLoad();
 }
 
@@ -49,6 +53,13 @@ QButtonGroup* SettingsController::maxtrixVisualization() const {
     return ui_->maxtrixVisualization;
 }
 
+QRadioButton* SettingsController::buttonQualityBest() const {
+    return ui_->buttonQualityBest;
+}
+QRadioButton* SettingsController::buttonQualityLight() const {
+    return ui_->buttonQualityLight;
+}
+
 int SettingsController::rowForType(std::int32_t type) {
     if (type == SpectrumTypeFFT)
         return RowFFT;
@@ -63,6 +74,8 @@ void SettingsController::windowDidLoad() {
             ui_->maxtrixVisualization->button(rowForType(settings_.spectrumType()))) {
         row->setChecked(true);
     }
+    (settings_.soundQuality() == 1 ? ui_->buttonQualityLight : ui_->buttonQualityBest)
+        ->setChecked(true);
 }
 
 void SettingsController::clickedOptionSpectrumTypeFFT() {
@@ -78,4 +91,14 @@ void SettingsController::clickedOptionSpectrumTypeWaveForm() {
 void SettingsController::clickedOptionSpectrumTypeNone() {
     console("clicked none");
     settings_.setSpectrumType(SpectrumTypeNone);
+}
+
+void SettingsController::clickedOptionSoundQualityBest() {
+    console("clicked sound quality best");
+    settings_.setSoundQuality(0);
+}
+
+void SettingsController::clickedOptionSoundQualityLight() {
+    console("clicked sound quality light");
+    settings_.setSoundQuality(1);
 }

@@ -1,4 +1,5 @@
-// The small "Settings" window where the user picks what the spectrum view shows. Each opening
+// The small "Settings" window where the user picks what the spectrum view shows and the sound
+// quality (the stretch engine) of music opened from then on. Each opening
 // makes a new window that deletes itself when closed; nothing but GlobalSettings carries the
 // choice from one window to the next.
 //
@@ -38,6 +39,8 @@ class SettingsController : public QWidget {
     QRadioButton* buttonWave() const;
     QRadioButton* buttonNone() const;
     QButtonGroup* maxtrixVisualization() const;
+    QRadioButton* buttonQualityBest() const;
+    QRadioButton* buttonQualityLight() const;
 
     // The row that shows a spectrum type: unknown values show as the waveform row.
     static int rowForType(std::int32_t type);
@@ -46,6 +49,8 @@ class SettingsController : public QWidget {
     void clickedOptionSpectrumTypeFFT();
     void clickedOptionSpectrumTypeWaveForm();
     void clickedOptionSpectrumTypeNone();
+    void clickedOptionSoundQualityBest();
+    void clickedOptionSoundQualityLight();
 
   private:
     void windowDidLoad();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "audiolib/dsp/LevelRamp.h"
+#include "audiolib/dsp/PeakLimiter.h"
 #include "audiolib/dsp/SampleFormat.h"
 #include "audiolib/dsp/StereoMapper.h"
 #include "audiolib/playback/SampleHistory.h"
@@ -169,8 +170,34 @@ TEST(GainEffectsTest, AllChannelGainsMultiplyAndSingleChannelsStaySeparate) {
     EXPECT_FALSE(gains.set(b, {3, 1.0F}));
     EXPECT_FALSE(gains.set(b, {-2, 1.0F}));
     EXPECT_FALSE(gains.set(99, {-1, 1.0F}));
+    EXPECT_EQ(gains.peakFactor(), 2.0F);  // the louder, unmuted channel
     ASSERT_TRUE(gains.remove(a));
     EXPECT_EQ(gains.allChannels(), 1.0F);
+}
+
+// Quiet passages come out bit for bit (only delayed); a loud burst in the middle is held at the
+// ceiling from its very first sample, and the level is exactly 1 again some time after it.
+TEST(PeakLimiterTest, ExactBelowTheCeilingAndNeverAboveIt) {
+    constexpr int kRate = 44100;
+    audiolib::PeakLimiter limiter(kRate, 2);
+    limiter.setCeiling(0.5F);
+    const std::size_t delay = limiter.lookAheadFrames();
+    std::vector<float> in(2 * kRate);
+    for (std::size_t i = 0; i < in.size() / 2; ++i) {
+        const bool loud = i >= 20000 && i < 20500;
+        const float v = (loud ? 0.9F : 0.3F) * std::sin(0.05F * static_cast<float>(i));
+        in[2 * i] = v;
+        in[2 * i + 1] = -v;
+    }
+    std::vector<float> out(in.size());
+    limiter.process(in.data(), out.data(), 1000);  // in blocks, as a stream renders
+    limiter.process(in.data() + 2000, out.data() + 2000, in.size() / 2 - 1000);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        ASSERT_LE(std::fabs(out[i]), 0.5F) << i;
+    for (std::size_t i = 0; i + delay < 20000 - delay; ++i)
+        ASSERT_EQ(out[2 * (i + delay)], in[2 * i]) << i;
+    for (std::size_t i = 70000; i + delay < in.size() / 2; ++i)
+        ASSERT_EQ(out[2 * (i + delay) + 1], in[2 * i + 1]) << i;
 }
 
 }  // namespace

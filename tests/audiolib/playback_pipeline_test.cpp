@@ -161,7 +161,9 @@ TEST_P(LoopTest, TempoStreamLoopsWithoutGapOrClick) {
     const std::vector<float> afterFadeIn(out.begin() + 2 * kFadeFrames, out.end());
     EXPECT_LT(largestStep(afterFadeIn, 2, 0), 0.045F);
     double quietest = 1.0;
-    for (std::size_t i = 0; i + 882 <= afterFadeIn.size(); i += 882) {
+    // From 20 ms on: a sine that starts at full level from silence is smeared over the stretch
+    // engine's window at the very start; the joint comes much later.
+    for (std::size_t i = 1764; i + 882 <= afterFadeIn.size(); i += 882) {
         const std::vector<float> window(afterFadeIn.begin() + i, afterFadeIn.begin() + i + 882);
         quietest = std::min(quietest, testsupport::rms(window));
     }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "audiolib/audiolib.h"
+#include "audiolib/core/HandleTable.h"
+#include "audiolib/stream/TempoStream.h"
 #include "engine/EngineFixture.h"
 
 namespace {
@@ -73,6 +75,29 @@ TEST_F(EngineTest, OpenGivesNeutralMusicStoppedAtTheStart) {
     EXPECT_EQ(engine_.pitch(), -3.0F);
     EXPECT_EQ(engine_.samplerate(), 44100.0F);
     EXPECT_NEAR(engine_.tempoRatio(), 2.0F * 44100.0F / 48000.0F, 1e-4);
+}
+
+// The quality holds from the next open: the loaded music keeps its engine, and each open logs
+// the one it uses.
+TEST_F(EngineTest, SoundQualityTakesEffectAtTheNextOpen) {
+    ASSERT_TRUE(engine_.initialize());
+    const std::string path = sineFile("song.wav", 1.0, 44100, 2);
+    auto quality = [&] {
+        auto stream =
+            audiolib::HandleTable::instance().findAs<audiolib::TempoStream>(engine_.musicChannel());
+        return stream ? stream->quality() : static_cast<audiolib::StretchQuality>(-1);
+    };
+    ASSERT_TRUE(engine_.open(path));
+    EXPECT_EQ(quality(), audiolib::StretchQuality::Best);
+    EXPECT_TRUE(logHas("SoundEngine: sound quality Best (Rubber Band R3)"));
+    engine_.setSoundQuality(SoundQuality::Light);
+    EXPECT_EQ(quality(), audiolib::StretchQuality::Best);
+    ASSERT_TRUE(engine_.open(path));
+    EXPECT_EQ(quality(), audiolib::StretchQuality::Light);
+    EXPECT_TRUE(logHas("SoundEngine: sound quality Light (SoundTouch)"));
+    engine_.setSoundQuality(SoundQuality::Best);
+    ASSERT_TRUE(engine_.open(path));
+    EXPECT_EQ(quality(), audiolib::StretchQuality::Best);
 }
 
 TEST_F(EngineTest, LengthsAndPositionsAreWholeSourceSecondsTruncated) {

@@ -1,4 +1,4 @@
-// The persisted spectrum type and the settings window that changes it.
+// The persisted spectrum type and sound quality, and the settings window that changes them.
 #include <gtest/gtest.h>
 
 #include <QButtonGroup>
@@ -170,6 +170,33 @@ TEST_F(SettingsTest, ClicksStoreTheTypeLogAndShowInTheNextWindow) {
         GlobalSettings restarted(file());
         EXPECT_EQ(checkedRowOfNewWindow(restarted), click.row) << click.line;
     }
+}
+
+// The sound quality is a choice of its own: Best when nothing is stored, stored under its key by
+// a click, shown by the next window, and independent of the visualisation rows.
+TEST_F(SettingsTest, SoundQualityIsStoredAndShownBesideTheVisualisation) {
+    GlobalSettings settings(file());
+    EXPECT_EQ(settings.soundQuality(), 0);
+    {
+        SettingsController window(nullptr, &settings);
+        window.show();
+        EXPECT_TRUE(window.buttonQualityBest()->isChecked());
+        EXPECT_EQ(window.buttonQualityLight()->text(), QStringLiteral("Light (uses less CPU)"));
+        QTest::mouseClick(window.buttonFFT(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(6, window.buttonFFT()->height() / 2));
+        ConsoleCapture console;
+        QTest::mouseClick(window.buttonQualityLight(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(6, window.buttonQualityLight()->height() / 2));
+        EXPECT_TRUE(console.has("clicked sound quality light"));
+        EXPECT_FALSE(window.buttonQualityBest()->isChecked());
+        EXPECT_TRUE(window.buttonFFT()->isChecked());
+    }
+    QSettings store(file(), QSettings::IniFormat);
+    EXPECT_EQ(store.value(settingskeys::kSoundQuality).toInt(), 1);
+    GlobalSettings restarted(file());
+    SettingsController window(nullptr, &restarted);
+    EXPECT_TRUE(window.buttonQualityLight()->isChecked());
+    EXPECT_EQ(window.maxtrixVisualization()->checkedId(), SettingsController::RowFFT);
 }
 
 TEST_F(SettingsTest, ClickShowsInTheViewsNextDraw) {

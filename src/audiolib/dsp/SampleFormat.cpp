@@ -40,7 +40,7 @@ void floatToInt16(const float* in, std::int16_t* out, std::size_t count) {
 
 void int16ToFloat(const std::int16_t* in, float* out, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
-        out[i] = static_cast<float>(in[i]) / 32768.0F;
+        out[i] = static_cast<float>(in[i]) * (1.0F / 32768.0F);  // exact: a power of two
 }
 
 }  // namespace audiolib

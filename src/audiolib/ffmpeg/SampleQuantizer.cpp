@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "audiolib/dsp/SampleFormat.h"
+
 namespace audiolib::ffmpeg {
 
 namespace {
@@ -33,6 +35,27 @@ void store(const float* in, std::size_t frames, int channels, bool planar,
     }
 }
 
+void storeInt16(const float* in, std::size_t frames, int channels, bool planar,
+                std::uint8_t* const* planes) {
+    const auto ch = static_cast<std::size_t>(channels);
+    if (!planar) {
+        floatToInt16(in, reinterpret_cast<std::int16_t*>(planes[0]), frames * ch);
+        return;
+    }
+    // One channel at a time through a small buffer, so the vector conversion still does the work.
+    constexpr std::size_t kChunk = 256;
+    float channel[kChunk];
+    for (std::size_t c = 0; c < ch; ++c) {
+        auto* out = reinterpret_cast<std::int16_t*>(planes[c]);
+        for (std::size_t start = 0; start < frames; start += kChunk) {
+            const std::size_t count = std::min(kChunk, frames - start);
+            for (std::size_t i = 0; i < count; ++i)
+                channel[i] = in[(start + i) * ch + c];
+            floatToInt16(channel, out + start, count);
+        }
+    }
+}
+
 }  // namespace
 
 bool quantizerSupports(AVSampleFormat format) {
@@ -58,12 +81,9 @@ void quantize(const float* interleaved, std::size_t frames, int channels, AVSamp
             });
             break;
         case AV_SAMPLE_FMT_S16:
-            // 32768, as the decoder and the streams' 16-bit data use it, so 16-bit music that
-            // passes through unchanged is written back bit for bit; +1.0 is held at 32767.
-            store<std::int16_t>(interleaved, frames, channels, planar, planes, [](float x) {
-                const long scaled = std::lrint(x * 32768.0f);
-                return static_cast<std::int16_t>(std::clamp(scaled, -32768L, 32767L));
-            });
+            // The streams' own 16-bit conversion, so that 16-bit music that passes through
+            // unchanged is written back bit for bit and exported samples equal pulled ones.
+            storeInt16(interleaved, frames, channels, planar, planes);
             break;
         case AV_SAMPLE_FMT_S32: {
             const int bits = significantBits > 0 && significantBits < 32 ? significantBits : 32;

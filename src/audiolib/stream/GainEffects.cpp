@@ -1,5 +1,6 @@
 #include "audiolib/stream/GainEffects.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace audiolib {
@@ -63,6 +64,17 @@ void GainEffects::publish() {
     }
     all_.store(all, std::memory_order_relaxed);
     perChannel_.store(anySingle, std::memory_order_release);
+}
+
+float GainEffects::peakFactor() const {
+    float largest = 1.0F;
+    if (hasPerChannel()) {
+        largest = 0.0F;
+        const int channels = channels_ > kMaxChannels ? kMaxChannels : channels_;
+        for (int c = 0; c < channels; ++c)
+            largest = std::max(largest, std::fabs(channelGain_[c].load(std::memory_order_relaxed)));
+    }
+    return std::fabs(allChannels()) * largest;
 }
 
 void GainEffects::applyPerChannel(float* frames, std::size_t count) const {

@@ -35,6 +35,8 @@ class GainEffects {
     // Any thread, lock-free.
     float allChannels() const { return all_.load(std::memory_order_relaxed); }
     bool hasPerChannel() const { return perChannel_.load(std::memory_order_acquire); }
+    // The largest factor any channel gets (all-channel times single-channel effects).
+    float peakFactor() const;
     // Multiplies each channel of interleaved frames by its single-channel factor.
     void applyPerChannel(float* frames, std::size_t count) const;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "audiolib/audiolib.h"
 
@@ -9,14 +10,18 @@ namespace audiolib {
 
 namespace {
 
-// Input is handed to SoundTouch in small steps so that it never holds much more than the next
-// sequence needs: whatever sits in its output buffer was made with the settings of the moment
-// and delays a change of tempo or pitch by that much.
+// Input is handed to the engine in small steps so that it never holds much more than it needs:
+// whatever it has ready was made with the settings of the moment and delays a change by that
+// much.
 constexpr std::size_t kInputFrames = 1024;
 
 std::uint32_t formatFlags(std::uint32_t flags, const SourceStream& source) {
     // The tempo stream delivers the source's sample format.
     return flags | (source.flags() & BASS_SAMPLE_FLOAT);
+}
+
+StretchQuality qualityFor(std::uint32_t flags) {
+    return (flags & TONVERA_FX_TEMPO_LIGHT) != 0 ? StretchQuality::Light : StretchQuality::Best;
 }
 
 }  // namespace
@@ -26,19 +31,16 @@ TempoStream::TempoStream(std::uint32_t flags, std::shared_ptr<SourceStream> sour
              StreamFormat{source->rate(), source->channels(), source->sourceBits()},
              source->lengthFrames(), source->filename()),
       source_(std::move(source)),
+      quality_(qualityFor(flags)),
+      antiAlias_(channels()),
+      engine_(makeStretchEngine(quality_, rate(), channels())),
+      limiter_(rate(), channels()),
       appliedVersion_(settingsVersion() - 1),
-      input_(kInputFrames * static_cast<std::size_t>(channels())) {
-    processor_.setSampleRate(static_cast<unsigned>(rate()));
-    processor_.setChannels(static_cast<unsigned>(channels()));
-    // Settings for music rather than speed: the anti-alias filter keeps pitch shifts free of
-    // aliasing, and the full overlap search (quick seek off) finds the best joint between
-    // sequences where the quick one trades quality for time. Sequence and seek window stay on
-    // SoundTouch's automatic, tempo-dependent choice.
-    processor_.setSetting(SETTING_USE_AA_FILTER, 1);
-    processor_.setSetting(SETTING_USE_QUICKSEEK, 0);
-    std::lock_guard lock(source_->mutex());
-    fed_ = outputPosition_ = source_->position();
+      input_(kInputFrames * static_cast<std::size_t>(channels())),
+      discard_(kInputFrames * static_cast<std::size_t>(channels())) {
     applySettings();
+    std::lock_guard lock(source_->mutex());
+    restart(source_->position());
 }
 
 TempoStream::~TempoStream() = default;
@@ -90,12 +92,47 @@ void TempoStream::applySettings() {
     if (version == appliedVersion_)
         return;
     appliedVersion_ = version;
-    const double tempo = 1.0 + tempo_.load(std::memory_order_relaxed) / 100.0;
-    const double rateFactor = static_cast<double>(frequency()) / rate();
-    processor_.setTempo(tempo);
-    processor_.setPitchSemiTones(static_cast<double>(pitch_.load(std::memory_order_relaxed)));
-    processor_.setRate(rateFactor);
-    ratio_ = tempo * rateFactor;
+    StretchSettings next;
+    next.tempo = 1.0 + tempo_.load(std::memory_order_relaxed) / 100.0;
+    next.pitchScale = std::exp2(static_cast<double>(pitch_.load(std::memory_order_relaxed)) / 12.0);
+    next.rate = static_cast<double>(frequency()) / rate();
+    if (configured_ && next == settings_)
+        return;
+    configured_ = true;
+    settings_ = next;
+    engine_->setSettings(settings_);
+    antiAlias_.setPitchFactor(settings_.pitchScale * settings_.rate);
+    ratio_ = settings_.sourcePerOutput();
+    if (!started_) {
+        // Nothing has gone in since the last start: start again, so that the delay compensation
+        // is the one for these settings and they hold from the first frame.
+        restart(outputPosition_);
+        return;
+    }
+    // Frames the engine has ready, or has already shaped, and those in the limiter's delay were
+    // made at the old ratio: the position moves at the new one only after them.
+    const std::size_t held =
+        engine_->available() + engine_->committedFrames() + limiter_.lookAheadFrames();
+    const std::uint64_t at = emitted_ + (held > dropLeft_ ? held - dropLeft_ : 0);
+    if (changeCount_ == changes_.size())
+        --changeCount_;  // a burst of changes: the newest one wins
+    changes_[changeCount_++] = RatioChange{at, ratio_};
+}
+
+void TempoStream::restart(double sourceFrame) {
+    engine_->reset();
+    antiAlias_.reset();
+    limiter_.reset();
+    padLeft_ = engine_->startPad();
+    dropLeft_ = engine_->startDelay() + limiter_.lookAheadFrames();
+    sourceDone_ = false;
+    ended_ = false;
+    fed_ = outputPosition_ = sourceFrame;
+    endSource_ = 0.0;
+    emitted_ = 0;
+    changeCount_ = 0;
+    outputRatio_ = ratio_;
+    started_ = false;
 }
 
 std::size_t TempoStream::pullSource(float* out, std::size_t frames) {
@@ -103,56 +140,116 @@ std::size_t TempoStream::pullSource(float* out, std::size_t frames) {
     std::lock_guard lock(source_->mutex());
     const std::size_t got = source_->render(out, frames);
     if (got < frames && looping() && lengthFrames() > 0) {
-        // Wrap without flushing SoundTouch, so the end runs straight into the beginning.
+        // Wrap without resetting the engine, so the end runs straight into the beginning.
         if (source_->seek(0))
             return got + source_->render(out + got * channels(), frames - got);
     }
     return got;
 }
 
-void TempoStream::advance(std::size_t outputFrames) {
-    outputPosition_ += static_cast<double>(outputFrames) * ratio_;
-    // Output already inside SoundTouch when the ratio changed is counted at the new ratio, so
-    // the estimate can drift a little with every change. It can never be ahead of what went in,
-    // nor further behind than everything SoundTouch can be holding: keep it in that window.
-    const double held = processor_.numUnprocessedSamples() * std::max(1.0, ratio_) +
-                        processor_.numSamples() * ratio_ + 0.2 * rate();
-    outputPosition_ = std::clamp(outputPosition_, fed_ - held, fed_);
+void TempoStream::feedEngine() {
+    const auto width = static_cast<std::size_t>(channels());
+    started_ = true;
+    if (padLeft_ > 0) {
+        const std::size_t count = std::min(padLeft_, kInputFrames);
+        std::fill(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(count * width),
+                  0.0F);
+        engine_->put(input_.data(), count);
+        padLeft_ -= count;
+        return;
+    }
+    std::size_t read = 0;
+    if (sourceDone_) {
+        // After the music: silence that carries the tail out of the filter and the engine; the
+        // stream stops at its exact length, so none of it is heard.
+        std::fill(input_.begin(), input_.end(), 0.0F);
+        read = kInputFrames;
+    } else {
+        read = pullSource(input_.data(), kInputFrames);
+        fed_ += static_cast<double>(read);
+        if (read < kInputFrames) {
+            sourceDone_ = true;
+            endSource_ = fed_;
+        }
+    }
+    const std::size_t filtered = antiAlias_.process(input_.data(), read);
+    if (filtered > 0)
+        engine_->put(input_.data(), filtered);
+}
+
+bool TempoStream::reachedEnd() const {
+    // Rounded to the nearest frame: the last frame is the one whose source time is nearer the
+    // end than the next one's would be.
+    return sourceDone_ && outputPosition_ + 0.5 * outputRatio_ >= endSource_;
+}
+
+void TempoStream::advance(std::size_t frames) {
+    // One frame at a time only where a ratio change falls inside the block.
+    while (frames > 0) {
+        std::uint64_t run = frames;
+        if (changeCount_ > 0)
+            run = std::min<std::uint64_t>(
+                run, changes_[0].atFrame > emitted_ ? changes_[0].atFrame - emitted_ : 0);
+        if (run == 0) {
+            outputRatio_ = changes_[0].ratio;
+            std::move(changes_.begin() + 1, changes_.begin() + changeCount_, changes_.begin());
+            --changeCount_;
+            continue;
+        }
+        outputPosition_ += static_cast<double>(run) * outputRatio_;
+        emitted_ += run;
+        frames -= static_cast<std::size_t>(run);
+    }
+}
+
+float TempoStream::limiterCeiling() const {
+    // The gain effects, and for a played stream its volume, come after this stream's render;
+    // the limiter keeps full scale at the very end of the chain.
+    float gain = gains().peakFactor();
+    if (!decoding())
+        gain *= volume();
+    return gain > 0.0F ? 1.0F / gain : std::numeric_limits<float>::infinity();
 }
 
 std::size_t TempoStream::render(float* out, std::size_t frames) {
     applySettings();
-    std::size_t produced = 0;
+    limiter_.setCeiling(limiterCeiling());
     const auto width = static_cast<std::size_t>(channels());
+    std::size_t produced = 0;
     while (produced < frames && !ended_) {
-        const unsigned got = processor_.receiveSamples(out + produced * width,
-                                                       static_cast<unsigned>(frames - produced));
-        if (got > 0) {
-            produced += got;
-            advance(got);
-            continue;
-        }
-        if (flushed_) {
+        if (reachedEnd()) {
             ended_ = true;
             break;
         }
-        const std::size_t read = pullSource(input_.data(), kInputFrames);
-        if (read > 0) {
-            processor_.putSamples(input_.data(), static_cast<unsigned>(read));
-            fed_ += static_cast<double>(read);
+        const std::size_t ready = engine_->available();
+        if (ready == 0) {
+            feedEngine();
+            continue;
         }
-        if (read < kInputFrames) {
-            // The source is over: let the tail out of SoundTouch; the stream ends after it.
-            processor_.flush();
-            flushed_ = true;
+        if (dropLeft_ > 0) {
+            const std::size_t count = std::min({ready, dropLeft_, kInputFrames});
+            const std::size_t got = engine_->take(discard_.data(), count);
+            limiter_.process(discard_.data(), discard_.data(), got);
+            dropLeft_ -= got;
+            continue;
         }
+        // Stop exactly at the end: no more frames than the source has left at this ratio.
+        std::size_t wanted = std::min(ready, frames - produced);
+        if (sourceDone_) {
+            const double left = (endSource_ - outputPosition_) / outputRatio_ + 0.5;
+            wanted = std::min(wanted, static_cast<std::size_t>(std::max(1.0, left)));
+        }
+        float* block = out + produced * width;
+        const std::size_t got = engine_->take(block, wanted);
+        limiter_.process(block, block, got);
+        produced += got;
+        advance(got);
     }
     return produced;
 }
 
 bool TempoStream::ended() const {
-    // After the flush, the stream is over as soon as the last output has been taken.
-    return ended_ || (flushed_ && processor_.numSamples() == 0);
+    return ended_ || reachedEnd();
 }
 
 double TempoStream::position() const {
@@ -168,10 +265,7 @@ bool TempoStream::seek(std::uint64_t frame) {
         if (!source_->seek(frame))
             return false;
     }
-    processor_.clear();
-    flushed_ = false;
-    ended_ = false;
-    fed_ = outputPosition_ = static_cast<double>(frame);
+    restart(static_cast<double>(frame));
     return true;
 }
 

@@ -1,17 +1,26 @@
-// A stream that changes the tempo, pitch and playback rate of a decoding source through
-// SoundTouch. Its frames keep the source's channel count and sample rate; its positions and
-// length are those of the source (source time), whatever the tempo.
+// A stream that changes the tempo, pitch and playback rate of a decoding source through a
+// stretch engine (Rubber Band by default, SoundTouch with TONVERA_FX_TEMPO_LIGHT), with a
+// low-pass in front of it while the pitch goes up (so nothing aliases) and a peak limiter after
+// it that keeps the stream's gain and volume from driving it beyond full scale. Its
+// frames keep the source's channel count and sample rate; its positions and length are those of
+// the source (source time), whatever the tempo.
+//
+// A rendered stream is exactly as long as the source divided by the ratio (rounded to a frame),
+// and its first frame is the source's first: the engine's own delay is compensated at every
+// start and seek, and at the end the engine is run out with silence until the tail is through.
 #ifndef TONVERA_AUDIOLIB_STREAM_TEMPOSTREAM_H
 #define TONVERA_AUDIOLIB_STREAM_TEMPOSTREAM_H
 
-#include <SoundTouch.h>
-
+#include <array>
 #include <atomic>
 #include <memory>
 #include <vector>
 
+#include "audiolib/dsp/AntiAliasFilter.h"
+#include "audiolib/dsp/PeakLimiter.h"
 #include "audiolib/stream/SourceStream.h"
 #include "audiolib/stream/Stream.h"
+#include "audiolib/stretch/StretchEngine.h"
 
 namespace audiolib {
 
@@ -28,6 +37,8 @@ class TempoStream : public Stream {
     ObjectKind kind() const override { return ObjectKind::TempoStream; }
     const std::shared_ptr<SourceStream>& source() const { return source_; }
     bool freesSource() const;
+    StretchQuality quality() const { return quality_; }
+    const char* engineName() const { return engine_->name(); }
 
     std::size_t render(float* out, std::size_t frames) override;
     bool ended() const override;
@@ -35,7 +46,10 @@ class TempoStream : public Stream {
     bool seek(std::uint64_t frame) override;
     double sourceFramesPerFrame() const override { return ratio_; }
     int playbackInputRate() const override { return rate(); }
-    std::size_t pendingFrames() const override { return processor_.numSamples(); }
+    // Output the engine has ready. The engine also holds input it has not turned into output
+    // yet (Rubber Band about 0.1 s); position() already accounts for both, so a feeder that
+    // stamps its blocks with position() needs nothing more for the heard position.
+    std::size_t pendingFrames() const override { return engine_->available(); }
 
     int setAttribute(std::uint32_t attribute, float value) override;
     int getAttribute(std::uint32_t attribute, float* value) const override;
@@ -44,23 +58,51 @@ class TempoStream : public Stream {
     double rateRatio() const;
 
   private:
+    // From one output frame on, `ratio` source frames pass per output frame.
+    struct RatioChange {
+        std::uint64_t atFrame;
+        double ratio;
+    };
+
     void applySettings();
+    void restart(double sourceFrame);
+    void feedEngine();
     std::size_t pullSource(float* out, std::size_t frames);
-    void advance(std::size_t outputFrames);
+    bool reachedEnd() const;
+    void advance(std::size_t frames);
+    float limiterCeiling() const;
 
     std::shared_ptr<SourceStream> source_;
-    soundtouch::SoundTouch processor_;
+    StretchQuality quality_;
+    AntiAliasFilter antiAlias_;
+    std::unique_ptr<StretchEngine> engine_;
+    PeakLimiter limiter_;
     std::atomic<float> tempo_{0.0F};
     std::atomic<float> pitch_{0.0F};
     std::uint32_t appliedVersion_;
+    StretchSettings settings_;
     double ratio_ = 1.0;
     std::vector<float> input_;
-    bool flushed_ = false;
+    std::vector<float> discard_;
+
+    std::size_t padLeft_ = 0;   // silent input frames still to feed after a restart
+    std::size_t dropLeft_ = 0;  // output frames still to drop after a restart
+    bool configured_ = false;   // the engine has had settings
+    bool started_ = false;      // input has gone in since the last restart
+    bool sourceDone_ = false;
     bool ended_ = false;
-    // Source frames handed to SoundTouch and source frame of the next output frame, both
-    // counted without wrapping at a loop so that a loop needs no special case in between.
+    // Counted without wrapping at a loop, so that a loop needs no special case in between:
+    // source frames handed to the engine, where the source ended, and the source frame of the
+    // next output frame.
     double fed_ = 0.0;
+    double endSource_ = 0.0;
     double outputPosition_ = 0.0;
+    // Output frames since the last restart, and the ratio changes that have not reached the
+    // output yet (the engine and the limiter still hold frames made before them).
+    std::uint64_t emitted_ = 0;
+    double outputRatio_ = 1.0;
+    std::array<RatioChange, 16> changes_{};
+    std::size_t changeCount_ = 0;
 };
 
 }  // namespace audiolib

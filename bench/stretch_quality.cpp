@@ -1,0 +1,840 @@
+// How clean the stretch engines sound, measured the same way for our two engines (Best = Rubber
+// Band R3 in real-time mode, Light = SoundTouch as tuned) and, beside them, the command-line
+// tools soundstretch, sox and rubberband on the same 16-bit inputs:
+// - pitch error (cents) and energy outside +-10 Hz of the expected tone (dB, lower is cleaner)
+//   for a 440 Hz sine at -6 dBFS, at tempo -25 %, pitch +2 semitones and both;
+// - duration error against source length / tempo ratio (ms), at "both";
+// - click spread: how unevenly a click every 0.5 s comes out at "both" (max - min of the onset
+//   offsets, ms);
+// - alias: level of band-limited noise at 19.8-21.5 kHz after +2 semitones (dB re. input);
+// - CPU seconds per minute of audio at "both";
+// and for our engines the heard-position error across tempo changes and live-playback CPU.
+// Prints figures; passes or fails nothing. `stretch_quality --tune` instead sweeps SoundTouch's
+// settings (the measurements behind the light engine's tuning); `stretch_quality --compare FILE...`
+// renders recordings at tempo -50 % with both engines and compares hits and spectra;
+// `--position` prints only the position check.
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <numbers>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavutil/tx.h>
+}
+
+#include "audiolib/audiolib.h"
+#include "audiolib/stretch/SoundTouchEngine.h"
+#include "support/AudioFixtures.h"
+#include "support/TempHome.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kTempo = 0.75;  // -25 %
+constexpr double kPitch = 2.0;   // semitones
+const double kPitchFactor = std::exp2(kPitch / 12.0);
+
+struct Setting {
+    const char* name;
+    double tempo;      // factor
+    double semitones;  // pitch change
+};
+const Setting kSettings[] = {
+    {"tempo", kTempo, 0.0}, {"pitch", 1.0, kPitch}, {"both", kTempo, kPitch}};
+
+// ---- measurement ------------------------------------------------------------------------------
+
+double cpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Power spectrum of a Blackman-Harris window of n samples (a power of two) from the middle of x.
+std::vector<double> powerSpectrum(const std::vector<float>& x, std::size_t n) {
+    std::vector<double> power;
+    if (x.size() < n)
+        return power;
+    const std::size_t start = (x.size() - n) / 2;
+    std::vector<float> in(n + 2);
+    std::vector<AVComplexFloat> out(n / 2 + 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double p = 2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(n);
+        const double w =
+            0.35875 - 0.48829 * std::cos(p) + 0.14128 * std::cos(2 * p) - 0.01168 * std::cos(3 * p);
+        in[i] = static_cast<float>(x[start + i] * w);
+    }
+    AVTXContext* tx = nullptr;
+    av_tx_fn fn = nullptr;
+    const float scale = 1.0F;
+    if (av_tx_init(&tx, &fn, AV_TX_FLOAT_RDFT, 0, static_cast<int>(n), &scale, AV_TX_UNALIGNED) < 0)
+        return power;
+    fn(tx, out.data(), in.data(), sizeof(float));
+    av_tx_uninit(&tx);
+    power.resize(out.size());
+    for (std::size_t k = 0; k < out.size(); ++k)
+        power[k] =
+            static_cast<double>(out[k].re) * out[k].re + static_cast<double>(out[k].im) * out[k].im;
+    return power;
+}
+
+std::size_t spectrumSize(std::size_t available) {
+    std::size_t n = 1 << 18;
+    while (n > 1024 && n > available)
+        n >>= 1;
+    return n;
+}
+
+struct ToneFigures {
+    double cents = NAN;
+    double outOfBandDb = NAN;
+};
+
+// The tone's frequency (log-parabolic interpolation around the strongest bin) and the energy
+// outside +-10 Hz of the expected frequency, with half a second left out at either end.
+ToneFigures measureTone(const std::vector<float>& mono, double expectedHz) {
+    ToneFigures figures;
+    const std::size_t edge = kRate / 2;
+    if (mono.size() < 4 * edge)
+        return figures;
+    const std::vector<float> middle(mono.begin() + edge, mono.end() - edge);
+    const std::size_t n = spectrumSize(middle.size());
+    const auto power = powerSpectrum(middle, n);
+    if (power.empty())
+        return figures;
+    const double binHz = static_cast<double>(kRate) / n;
+    std::size_t best = 1;
+    for (std::size_t k = 1; k + 1 < power.size(); ++k)
+        best = power[k] > power[best] ? k : best;
+    const double a = std::log(power[best - 1] + 1e-30);
+    const double b = std::log(power[best] + 1e-30);
+    const double c = std::log(power[best + 1] + 1e-30);
+    const double offset = 0.5 * (a - c) / (a - 2 * b + c);
+    figures.cents = 1200.0 * std::log2((best + offset) * binHz / expectedHz);
+    double total = 0.0;
+    double inside = 0.0;
+    for (std::size_t k = 0; k < power.size(); ++k) {
+        total += power[k];
+        if (std::fabs(k * binHz - expectedHz) <= 10.0)
+            inside += power[k];
+    }
+    figures.outOfBandDb = 10.0 * std::log10(std::max(total - inside, 1e-30) / total);
+    return figures;
+}
+
+// Onset of each click: the first sample after the expected place minus 100 ms that reaches
+// 30 % of the strongest sample in that click's window. Returns output frames, one per click.
+std::vector<double> clickOnsets(const std::vector<float>& mono, double interval, double ratio,
+                                std::size_t clicksIn) {
+    std::vector<double> onsets;
+    const double spacing = interval * kRate / ratio;
+    for (std::size_t k = 1; k + 1 < clicksIn; ++k) {
+        const double expected = k * spacing;
+        const auto from = static_cast<std::size_t>(std::max(0.0, expected - 0.1 * kRate));
+        const auto to = std::min(mono.size(), static_cast<std::size_t>(expected + 0.6 * spacing));
+        if (from >= to)
+            break;
+        float top = 0.0F;
+        for (std::size_t i = from; i < to; ++i)
+            top = std::max(top, std::fabs(mono[i]));
+        for (std::size_t i = from; i < to; ++i) {
+            if (top > 0.0F && std::fabs(mono[i]) >= 0.3F * top) {
+                onsets.push_back(static_cast<double>(i));
+                break;
+            }
+        }
+    }
+    return onsets;
+}
+
+struct ClickFigures {
+    double spreadMs = NAN;  // max - min of the onset offsets
+    double offsetMs = NAN;  // median onset offset against source time / ratio
+};
+
+ClickFigures measureClicks(const std::vector<float>& mono, double interval, double ratio,
+                           std::size_t clicksIn) {
+    ClickFigures figures;
+    const auto onsets = clickOnsets(mono, interval, ratio, clicksIn);
+    if (onsets.size() < 3)
+        return figures;
+    std::vector<double> offsets;
+    for (std::size_t k = 0; k < onsets.size(); ++k)
+        offsets.push_back(onsets[k] - (k + 1) * interval * kRate / ratio);
+    std::sort(offsets.begin(), offsets.end());
+    figures.spreadMs = (offsets.back() - offsets.front()) * 1000.0 / kRate;
+    figures.offsetMs = offsets[offsets.size() / 2] * 1000.0 / kRate;
+    return figures;
+}
+
+double levelDb(const std::vector<float>& out, const std::vector<float>& in) {
+    const std::size_t edge = kRate / 2;
+    if (out.size() < 4 * edge || in.size() < 4 * edge)
+        return NAN;
+    const std::vector<float> o(out.begin() + edge, out.end() - edge);
+    const std::vector<float> i(in.begin() + edge, in.end() - edge);
+    return 20.0 * std::log10(std::max(testsupport::rms(o), 1e-12) / testsupport::rms(i));
+}
+
+// ---- test signals -------------------------------------------------------------------------------
+
+// Noise with every bin between lowHz and highHz at equal level and random phase (periodic, so
+// it can be tiled), normalised to -6 dBFS peak.
+std::vector<float> bandNoise(double lowHz, double highHz, double seconds) {
+    const std::size_t n = 1 << 16;
+    std::vector<AVComplexFloat> spectrum(n / 2 + 1, AVComplexFloat{0.0F, 0.0F});
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> phase(0.0F, 2.0F * std::numbers::pi_v<float>);
+    for (std::size_t k = 0; k < spectrum.size(); ++k) {
+        const double hz = static_cast<double>(k) * kRate / n;
+        if (hz >= lowHz && hz <= highHz) {
+            const float p = phase(random);
+            spectrum[k] = AVComplexFloat{std::cos(p), std::sin(p)};
+        }
+    }
+    std::vector<float> period(n + 2);
+    AVTXContext* tx = nullptr;
+    av_tx_fn fn = nullptr;
+    const float scale = 1.0F;
+    av_tx_init(&tx, &fn, AV_TX_FLOAT_RDFT, 1, static_cast<int>(n), &scale, AV_TX_UNALIGNED);
+    fn(tx, period.data(), spectrum.data(), sizeof(AVComplexFloat));
+    av_tx_uninit(&tx);
+    period.resize(n);
+    float top = 0.0F;
+    for (float v : period)
+        top = std::max(top, std::fabs(v));
+    const auto frames = static_cast<std::size_t>(seconds * kRate);
+    std::vector<float> out(frames);
+    for (std::size_t i = 0; i < frames; ++i)
+        out[i] = period[i % n] * 0.5F / top;
+    return out;
+}
+
+std::vector<float> stereo(const std::vector<float>& mono) {
+    std::vector<float> out(mono.size() * 2);
+    for (std::size_t i = 0; i < mono.size(); ++i)
+        out[2 * i] = out[2 * i + 1] = mono[i];
+    return out;
+}
+
+// Something with the texture of music, for the CPU figures.
+std::vector<float> musicLike(double seconds) {
+    const auto frames = static_cast<std::size_t>(seconds * kRate);
+    std::vector<float> out(frames * 2);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> noise(-0.02F, 0.02F);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / kRate;
+        const double base = 220.0 * (1.0 + 0.5 * std::floor(std::fmod(t, 4.0)));
+        double value = 0.0;
+        for (int h = 1; h <= 4; ++h)
+            value += 0.12 / h * std::sin(2 * std::numbers::pi * base * h * t);
+        out[2 * i] = static_cast<float>(value) + noise(random);
+        out[2 * i + 1] = static_cast<float>(value * 0.8) + noise(random);
+    }
+    return out;
+}
+
+// ---- the processors -----------------------------------------------------------------------------
+
+// One way of stretching a file into float frames (channel 0 returned, and the frame count).
+struct Processor {
+    std::string name;
+    // Writes the result of `setting` on `in` to memory; false when the tool is missing or fails.
+    std::function<bool(const std::string& in, const Setting&, const std::string& scratch,
+                       std::vector<float>* mono)>
+        run;
+    bool external = false;
+};
+
+bool renderOurs(DWORD engineFlag, const std::string& in, const Setting& setting,
+                std::vector<float>* mono) {
+    const HSTREAM source =
+        BASS_StreamCreateFile(FALSE, in.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    const HSTREAM tempo =
+        BASS_FX_TempoCreate(source, BASS_STREAM_DECODE | BASS_FX_FREESOURCE | engineFlag);
+    if (tempo == 0)
+        return false;
+    BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO,
+                             static_cast<float>((setting.tempo - 1) * 100));
+    BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO_PITCH, static_cast<float>(setting.semitones));
+    BASS_CHANNELINFO info{};
+    BASS_ChannelGetInfo(tempo, &info);
+    const int channels = static_cast<int>(info.chans);
+    std::vector<float> block(4096 * channels);
+    mono->clear();
+    for (;;) {
+        const DWORD got =
+            BASS_ChannelGetData(tempo, block.data(),
+                                static_cast<DWORD>(block.size() * sizeof(float)) | BASS_DATA_FLOAT);
+        if (got == static_cast<DWORD>(-1) || got == 0)
+            break;
+        const std::size_t frames = got / sizeof(float) / channels;
+        for (std::size_t i = 0; i < frames; ++i)
+            mono->push_back(block[i * channels]);
+    }
+    BASS_StreamFree(tempo);
+    return true;
+}
+
+// The player's gain (2.0) on a decoding tempo stream at neutral settings: how many samples the
+// doubling would have put beyond full scale, and how many the stream still delivers there.
+void doubledGainFigures(DWORD engineFlag, const std::string& in, const std::vector<float>& plain) {
+    const HSTREAM source =
+        BASS_StreamCreateFile(FALSE, in.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    const HSTREAM tempo =
+        BASS_FX_TempoCreate(source, BASS_STREAM_DECODE | BASS_FX_FREESOURCE | engineFlag);
+    const BASS_BFX_VOLUME gain{BASS_BFX_CHANALL, 2.0F};
+    BASS_FXSetParameters(BASS_ChannelSetFX(tempo, BASS_FX_BFX_VOLUME, 1), &gain);
+    BASS_CHANNELINFO info{};
+    BASS_ChannelGetInfo(tempo, &info);
+    std::vector<float> block(4096 * info.chans);
+    std::size_t total = 0;
+    std::size_t beyond = 0;
+    for (;;) {
+        const DWORD got =
+            BASS_ChannelGetData(tempo, block.data(),
+                                static_cast<DWORD>(block.size() * sizeof(float)) | BASS_DATA_FLOAT);
+        if (got == static_cast<DWORD>(-1) || got == 0)
+            break;
+        for (std::size_t i = 0; i < got / sizeof(float); ++i)
+            beyond += std::fabs(block[i]) > 1.0F ? 1 : 0;
+        total += got / sizeof(float);
+    }
+    BASS_StreamFree(tempo);
+    std::size_t wouldClip = 0;
+    for (float v : plain)
+        wouldClip += std::fabs(2.0F * v) > 1.0F ? 1 : 0;
+    std::printf(
+        "  gain 2 at neutral settings, %s: %.3f %% of the doubled samples beyond full scale, "
+        "%zu of %zu delivered beyond it\n",
+        engineFlag == 0 ? "Best" : "Light",
+        100.0 * static_cast<double>(wouldClip) / static_cast<double>(plain.size()), beyond, total);
+}
+
+bool runTool(const std::string& command, const std::string& out, std::vector<float>* mono) {
+    const int status = std::system((command + " >/dev/null 2>&1").c_str());
+    if (status != 0)
+        return false;
+    std::vector<float> frames;
+    int channels = 0;
+    if (!testsupport::decodeFile(out, &frames, nullptr, &channels) || channels <= 0)
+        return false;
+    *mono = testsupport::channelOf(frames, channels, 0);
+    return true;
+}
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", value);
+    return text;
+}
+
+std::vector<Processor> processors() {
+    std::vector<Processor> list;
+    list.push_back({"Tonvera Best (Rubber Band R3, real-time)",
+                    [](const std::string& in, const Setting& s, const std::string&,
+                       std::vector<float>* mono) { return renderOurs(0, in, s, mono); }});
+    list.push_back(
+        {"Tonvera Light (SoundTouch, tuned)",
+         [](const std::string& in, const Setting& s, const std::string&, std::vector<float>* mono) {
+             return renderOurs(TONVERA_FX_TEMPO_LIGHT, in, s, mono);
+         }});
+    list.push_back({"soundstretch (SoundTouch defaults)",
+                    [](const std::string& in, const Setting& s, const std::string& out,
+                       std::vector<float>* mono) {
+                        return runTool("soundstretch '" + in + "' '" + out +
+                                           "' -tempo=" + number((s.tempo - 1) * 100) +
+                                           " -pitch=" + number(s.semitones),
+                                       out, mono);
+                    },
+                    true});
+    list.push_back({"sox tempo / pitch",
+                    [](const std::string& in, const Setting& s, const std::string& out,
+                       std::vector<float>* mono) {
+                        std::string effects;
+                        if (s.semitones != 0.0)
+                            effects += " pitch " + number(s.semitones * 100);
+                        if (s.tempo != 1.0)
+                            effects += " tempo " + number(s.tempo);
+                        return runTool("sox '" + in + "' '" + out + "'" + effects, out, mono);
+                    },
+                    true});
+    list.push_back({"rubberband --fine (offline R3)",
+                    [](const std::string& in, const Setting& s, const std::string& out,
+                       std::vector<float>* mono) {
+                        return runTool("rubberband --fine -q -T " + number(s.tempo) + " -p " +
+                                           number(s.semitones) + " '" + in + "' '" + out + "'",
+                                       out, mono);
+                    },
+                    true});
+    return list;
+}
+
+// ---- live playback ----------------------------------------------------------------------------
+
+// Process CPU while a tempo stream plays at tempo -25 %, pitch +2 on the SDL device (the dummy
+// driver when SDL_AUDIODRIVER is unset), as a percentage of one core. Negative on failure.
+double livePlaybackCpu(DWORD engineFlag, const std::string& music, double seconds) {
+    const HSTREAM source =
+        BASS_StreamCreateFile(FALSE, music.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    const HSTREAM tempo =
+        BASS_FX_TempoCreate(source, BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP | engineFlag);
+    if (tempo == 0)
+        return -1.0;
+    BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO, -25.0F);
+    BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO_PITCH, 2.0F);
+    if (!BASS_ChannelPlay(tempo, FALSE))
+        return -1.0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const double cpuStart = cpuSeconds(RUSAGE_SELF);
+    const auto wallStart = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const double cpu = cpuSeconds(RUSAGE_SELF) - cpuStart;
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    BASS_StreamFree(tempo);
+    return 100.0 * cpu / wall;
+}
+
+// ---- heard position across tempo changes --------------------------------------------------------
+
+// Renders the click file through a decoding tempo stream in small blocks, as the feeder does,
+// moving the tempo every 2 s of output (-25 %, +30 %, -50 %, 0 %). For every click heard, the
+// position the stream reported for that output frame is compared with the click's own source
+// time (reported minus true: positive when the position runs ahead of what is heard).
+struct PositionFigures {
+    double medianMs = NAN;
+    double worstMs = 0.0;
+};
+PositionFigures positionError(DWORD engineFlag, const std::string& in, double interval) {
+    const HSTREAM source =
+        BASS_StreamCreateFile(FALSE, in.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    const HSTREAM tempo =
+        BASS_FX_TempoCreate(source, BASS_STREAM_DECODE | BASS_FX_FREESOURCE | engineFlag);
+    if (tempo == 0)
+        return {};
+    const float tempos[] = {-25.0F, 30.0F, -50.0F, 0.0F};
+    std::vector<float> mono;
+    std::vector<double> reported;  // source frame reported at each output frame
+    std::vector<float> block(256 * 2);
+    std::size_t changes = 0;
+    for (;;) {
+        const std::size_t at = mono.size();
+        if (changes < 4 && at >= static_cast<std::size_t>(changes) * 2 * kRate) {
+            BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO, tempos[changes]);
+            ++changes;
+        }
+        const double before = static_cast<double>(BASS_ChannelGetPosition(tempo, BASS_POS_BYTE)) /
+                              (2 * sizeof(float));
+        const DWORD got =
+            BASS_ChannelGetData(tempo, block.data(),
+                                static_cast<DWORD>(block.size() * sizeof(float)) | BASS_DATA_FLOAT);
+        if (got == static_cast<DWORD>(-1) || got == 0)
+            break;
+        const std::size_t frames = got / sizeof(float) / 2;
+        const double after = static_cast<double>(BASS_ChannelGetPosition(tempo, BASS_POS_BYTE)) /
+                             (2 * sizeof(float));
+        for (std::size_t i = 0; i < frames; ++i) {
+            mono.push_back(block[2 * i]);
+            reported.push_back(before + (after - before) * static_cast<double>(i) / frames);
+        }
+    }
+    BASS_StreamFree(tempo);
+    // Walk the output: each onset (30 % of the click's level after at least 0.1 s of quiet
+    // below 5 %) is one click; the nearest multiple of the interval is its source time.
+    std::vector<double> errors;
+    std::size_t quiet = 0;
+    const double step = interval * kRate;
+    for (std::size_t i = 0; i < mono.size(); ++i) {
+        const float v = std::fabs(mono[i]);
+        if (v < 0.1F) {
+            ++quiet;
+            continue;
+        }
+        if (v >= 0.3F && quiet > static_cast<std::size_t>(0.08 * kRate)) {
+            const double source = std::round(reported[i] / step) * step;
+            errors.push_back((reported[i] - source) * 1000.0 / kRate);
+            if (std::getenv("TONVERA_DEBUG_POSITION"))
+                std::printf("onset at %zu reported %.1f source %.1f\n", i, reported[i], source);
+        }
+        quiet = 0;
+    }
+    PositionFigures figures;
+    if (errors.empty())
+        return figures;
+    for (double e : errors)
+        figures.worstMs = std::max(figures.worstMs, std::fabs(e));
+    std::sort(errors.begin(), errors.end());
+    figures.medianMs = errors[errors.size() / 2];
+    return figures;
+}
+
+// ---- SoundTouch tuning sweep ------------------------------------------------------------------
+
+std::vector<float> renderSoundTouch(const audiolib::SoundTouchEngine::Tuning& tuning,
+                                    const std::vector<float>& in, const Setting& setting) {
+    audiolib::SoundTouchEngine engine(kRate, 1, tuning);
+    engine.setSettings({setting.tempo, std::exp2(setting.semitones / 12.0), 1.0});
+    std::vector<float> out;
+    std::vector<float> chunk(4096);
+    auto drain = [&] {
+        while (engine.available() > 0) {
+            const std::size_t got = engine.take(chunk.data(), chunk.size());
+            out.insert(out.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
+        }
+    };
+    for (std::size_t i = 0; i < in.size(); i += 1024) {
+        engine.put(in.data() + i, std::min<std::size_t>(1024, in.size() - i));
+        drain();
+    }
+    return out;
+}
+
+void tuneSoundTouch() {
+    // A single sine flatters whichever sequence length happens to fit its period, so every
+    // setting is scored on six tones (mean out-of-band energy) besides the 440 Hz one.
+    const double tones[] = {220.0, 330.0, 440.0, 550.0, 660.0, 880.0};
+    std::vector<std::vector<float>> signals;
+    for (double hz : tones)
+        signals.push_back(
+            testsupport::channelOf(testsupport::sine(hz, 10.0, kRate, 1, 0.5F), 1, 0));
+    const auto clicks = testsupport::clicks(0.5, 10.0, kRate, 1);
+    std::printf(
+        "\nSoundTouch sweep (sequence / seek window / overlap ms, anti-alias taps, quick "
+        "seek; 0 = automatic), out-of-band dB as mean over %zu tones, then 440 Hz alone:\n",
+        signals.size());
+    std::printf("%-18s %7s %7s %7s | %7s %7s %7s | %7s\n", "setting", "tempo", "pitch", "both",
+                "440 t", "440 p", "440 b", "clicks");
+    const audiolib::SoundTouchEngine::Tuning tunings[] = {
+        {0, 0, 8, 64, true},      {0, 0, 8, 64, false},     {0, 0, 16, 64, false},
+        {0, 0, 24, 64, false},    {40, 15, 8, 64, false},   {50, 15, 16, 64, false},
+        {50, 15, 12, 64, false},  {60, 20, 16, 64, false},  {70, 20, 20, 64, false},
+        {82, 28, 20, 64, false},  {82, 28, 20, 64, true},   {82, 20, 20, 64, true},
+        {100, 30, 12, 64, false}, {100, 30, 20, 64, false}, {120, 30, 24, 64, false},
+    };
+    for (const auto& t : tunings) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%d/%d/%d aa%d%s", t.sequenceMs, t.seekWindowMs,
+                      t.overlapMs, t.antiAliasLength, t.quickSeek ? " q" : "");
+        double mean[3] = {0, 0, 0};
+        double at440[3] = {0, 0, 0};
+        for (int s = 0; s < 3; ++s) {
+            for (std::size_t k = 0; k < signals.size(); ++k) {
+                const double expected = tones[k] * std::exp2(kSettings[s].semitones / 12.0);
+                const double db =
+                    measureTone(renderSoundTouch(t, signals[k], kSettings[s]), expected)
+                        .outOfBandDb;
+                mean[s] += db / static_cast<double>(signals.size());
+                if (tones[k] == 440.0)
+                    at440[s] = db;
+            }
+        }
+        const double spread =
+            measureClicks(renderSoundTouch(t, clicks, kSettings[2]), 0.5, kTempo, 20).spreadMs;
+        std::printf("%-18s %7.1f %7.1f %7.1f | %7.1f %7.1f %7.1f | %7.1f\n", name, mean[0], mean[1],
+                    mean[2], at440[0], at440[1], at440[2], spread);
+    }
+}
+
+// ---- a real recording at half speed -----------------------------------------------------------
+
+// Rises of a 5 ms RMS envelope (positive flux), one value per 5 ms hop.
+std::vector<double> onsetStrength(const std::vector<float>& mono, int rate) {
+    const auto hop = static_cast<std::size_t>(rate / 200);
+    std::vector<double> flux;
+    double previous = 0.0;
+    for (std::size_t start = 0; start + hop <= mono.size(); start += hop) {
+        double sum = 0.0;
+        for (std::size_t i = start; i < start + hop; ++i)
+            sum += static_cast<double>(mono[i]) * mono[i];
+        const double level = std::sqrt(sum / hop);
+        flux.push_back(std::max(0.0, level - previous));
+        previous = level;
+    }
+    return flux;
+}
+
+// Indices of local maxima above `threshold`, at least `gap` hops apart.
+std::vector<std::size_t> peaks(const std::vector<double>& d, std::size_t from, std::size_t to,
+                               double threshold, std::size_t gap) {
+    std::vector<std::size_t> found;
+    for (std::size_t i = std::max<std::size_t>(from, 1); i + 1 < std::min(to, d.size()); ++i) {
+        if (d[i] < threshold || d[i] < d[i - 1] || d[i] < d[i + 1])
+            continue;
+        if (!found.empty() && i - found.back() < gap) {
+            if (d[i] > d[found.back()])
+                found.back() = i;
+            continue;
+        }
+        found.push_back(i);
+    }
+    return found;
+}
+
+// Octave-band levels (dB) of the long-term spectrum, 63 Hz to 16 kHz.
+std::vector<double> octaveLevels(const std::vector<float>& mono, int rate) {
+    constexpr std::size_t n = 4096;
+    std::vector<double> sum(n / 2 + 1, 0.0);
+    for (std::size_t start = 0; start + n <= mono.size(); start += n / 2) {
+        const std::vector<float> part(mono.begin() + static_cast<std::ptrdiff_t>(start),
+                                      mono.begin() + static_cast<std::ptrdiff_t>(start + n));
+        const auto power = powerSpectrum(part, n);
+        for (std::size_t k = 0; k < power.size() && k < sum.size(); ++k)
+            sum[k] += power[k];
+    }
+    std::vector<double> bands;
+    double total = 0.0;
+    for (double v : sum)
+        total += v;
+    for (double low = 44.0; low < 16000.0; low *= 2.0) {
+        double band = 0.0;
+        for (std::size_t k = 0; k < sum.size(); ++k) {
+            const double hz = static_cast<double>(k) * rate / n;
+            if (hz >= low && hz < 2 * low)
+                band += sum[k];
+        }
+        bands.push_back(10.0 * std::log10(std::max(band, 1e-30) / total));
+    }
+    return bands;
+}
+
+// 10 ms RMS envelope every 2.5 ms (long enough not to ripple with the bass).
+std::vector<double> envelope(const std::vector<float>& mono, int rate) {
+    const auto hop = static_cast<std::size_t>(rate / 400);
+    std::vector<double> out;
+    for (std::size_t start = 0; start + 4 * hop <= mono.size(); start += hop) {
+        double sum = 0.0;
+        for (std::size_t i = start; i < start + 4 * hop; ++i)
+            sum += static_cast<double>(mono[i]) * mono[i];
+        out.push_back(std::sqrt(sum / (4 * hop)));
+    }
+    return out;
+}
+
+struct Hit {
+    double attackMs = 0.0;   // time of the first attack peak after the window start
+    double reattackMs = -1;  // a second attack (a dip of 6 dB, then back up by 6 dB or more)
+};
+
+// The attack in env[from, to): the first peak within 40 % of the window's top, then whether
+// the envelope dips by 6 dB and rises again by 6 dB, to within 6 dB of that peak (a doubled
+// hit).
+Hit analyseHit(const std::vector<double>& env, std::size_t from, std::size_t to) {
+    Hit hit;
+    to = std::min(to, env.size());
+    double top = 0.0;
+    for (std::size_t i = from; i < to; ++i)
+        top = std::max(top, env[i]);
+    std::size_t attack = from;
+    while (attack + 1 < to && (env[attack] < 0.6 * top || env[attack + 1] > env[attack]))
+        ++attack;
+    hit.attackMs = (static_cast<double>(attack) - static_cast<double>(from)) * 2.5;
+    double dip = env[attack];
+    for (std::size_t i = attack + 1; i < to; ++i) {
+        dip = std::min(dip, env[i]);
+        if (dip < env[attack] * 0.5 && env[i] >= env[attack] * 0.5 && env[i] > dip * 2.0) {
+            hit.reattackMs = (static_cast<double>(i) - static_cast<double>(attack)) * 2.5;
+            break;
+        }
+    }
+    return hit;
+}
+
+// Renders a recording at tempo -50 % with both engines and compares each with the original:
+// where the hits land (expected at twice their time; spread of the attack times), how many
+// come out doubled (a flam: a second attack within 100 ms, against the original's own double
+// peaks within 50 ms), and the long-term spectrum per octave band.
+void compareRecording(const std::string& path) {
+    std::vector<float> frames;
+    int rate = 0;
+    int channels = 0;
+    if (!testsupport::decodeFile(path, &frames, &rate, &channels) || channels <= 0) {
+        std::fprintf(stderr, "cannot decode %s\n", path.c_str());
+        return;
+    }
+    const auto original = testsupport::channelOf(frames, channels, 0);
+    for (const DWORD flag : {DWORD{0}, TONVERA_FX_TEMPO_LIGHT})
+        doubledGainFigures(flag, path, frames);
+    const auto d0 = onsetStrength(original, rate);
+    double mean = 0.0;
+    double top = 0.0;
+    for (double v : d0) {
+        mean += v / static_cast<double>(d0.size());
+        top = std::max(top, v);
+    }
+    // Onsets every 5 ms hop; the envelope runs at 2.5 ms, so an onset at hop h is at 2h there.
+    const auto hits = peaks(d0, 0, d0.size(), std::max(3.0 * mean, 0.2 * top), 20);
+    const auto env0 = envelope(original, rate);
+    int doubled0 = 0;
+    for (std::size_t h : hits) {
+        const std::size_t at = 2 * h;
+        if (analyseHit(env0, at > 4 ? at - 4 : 0, at + 20).reattackMs >= 0)
+            ++doubled0;
+    }
+    const auto bands0 = octaveLevels(original, rate);
+    std::printf(
+        "\n%s: %.1f s, %d Hz, %zu hits (%d with a double peak of their own); tempo -50 %%\n",
+        path.c_str(), original.size() / static_cast<double>(rate), rate, hits.size(), doubled0);
+    std::printf("%-7s %13s %8s %10s | octave bands 63 Hz..16 kHz, dB against the original\n",
+                "engine", "attack spread", "flams", "flam gap");
+    for (const DWORD flag : {DWORD{0}, TONVERA_FX_TEMPO_LIGHT}) {
+        std::vector<float> out;
+        if (!renderOurs(flag, path, Setting{"half", 0.5, 0.0}, &out))
+            continue;
+        const auto env = envelope(out, rate);
+        std::vector<double> attacks;
+        int flams = 0;
+        double gapSum = 0.0;
+        for (std::size_t h : hits) {
+            const std::size_t at = 4 * h;  // twice the time, at 2.5 ms hops
+            const Hit hit = analyseHit(env, at > 8 ? at - 8 : 0, at + 40);
+            attacks.push_back(hit.attackMs);
+            if (hit.reattackMs >= 0) {
+                ++flams;
+                gapSum += hit.reattackMs;
+            }
+        }
+        std::sort(attacks.begin(), attacks.end());
+        // The middle 90 % of the attack times: a few hits masked by a louder neighbour aside.
+        const std::size_t cut = attacks.size() / 20;
+        const double spread =
+            attacks.size() > 2 * cut ? attacks[attacks.size() - 1 - cut] - attacks[cut] : NAN;
+        const auto bands = octaveLevels(out, rate);
+        std::printf("%-7s %10.1f ms %4d/%-3zu %7.1f ms |", flag == 0 ? "Best" : "Light", spread,
+                    flams, hits.size(), flams ? gapSum / flams : 0.0);
+        for (std::size_t b = 0; b < bands.size() && b < bands0.size(); ++b)
+            std::printf(" %+5.1f", bands[b] - bands0[b]);
+        std::printf("\n");
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    if (argc > 1 && std::strcmp(argv[1], "--tune") == 0) {
+        tuneSoundTouch();
+        return 0;
+    }
+    testsupport::TempDir dir;
+    const std::string tone = dir.file("tone.wav");
+    const std::string clickFile = dir.file("clicks.wav");
+    const std::string noiseFile = dir.file("noise.wav");
+    const std::string music = dir.file("music.wav");
+    constexpr double kToneSeconds = 10.0;
+    constexpr double kClickInterval = 0.5;
+    constexpr double kMusicSeconds = 60.0;
+    const auto noise = bandNoise(19800.0, 21500.0, 6.0);
+    std::string error;
+    if (!testsupport::writeAudioFile(tone, testsupport::sine(440.0, kToneSeconds, kRate, 2, 0.5F),
+                                     kRate, 2, &error) ||
+        !testsupport::writeAudioFile(clickFile, testsupport::clicks(kClickInterval, 10.0, kRate, 2),
+                                     kRate, 2, &error) ||
+        !testsupport::writeAudioFile(noiseFile, stereo(noise), kRate, 2, &error) ||
+        !testsupport::writeAudioFile(music, musicLike(kMusicSeconds), kRate, 2, &error)) {
+        std::fprintf(stderr, "cannot write the test files: %s\n", error.c_str());
+        return 1;
+    }
+    if (!BASS_Init(0, kRate, 0, nullptr, nullptr)) {
+        std::fprintf(stderr, "cannot open the no-sound device: %d\n", BASS_ErrorGetCode());
+        return 1;
+    }
+    const bool positionOnly = argc > 1 && std::strcmp(argv[1], "--position") == 0;
+    if (argc > 2 && std::strcmp(argv[1], "--compare") == 0) {
+        for (int i = 2; i < argc; ++i)
+            compareRecording(argv[i]);
+        return 0;
+    }
+    const std::string scratch = dir.file("out.wav");
+    const std::size_t toneFrames = static_cast<std::size_t>(kToneSeconds * kRate);
+
+    std::printf(
+        "Out-of-band energy (dB re. total, outside +-10 Hz of the tone; lower is "
+        "cleaner), 440 Hz sine at -6 dBFS, 16-bit:\n\n");
+    std::printf("| %-40s | %7s | %7s | %7s | %9s | %11s | %11s | %8s | %11s | %9s |\n", "", "tempo",
+                "pitch", "both", "cents", "duration ms", "clicks ms", "alias dB", "CPU s/min",
+                "offset ms");
+    std::printf("|%s|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n",
+                std::string(42, '-').c_str());
+    for (const Processor& p : processors()) {
+        if (positionOnly)
+            break;
+        double db[3] = {NAN, NAN, NAN};
+        double worstCents = 0.0;
+        double durationMs = NAN;
+        bool ok = true;
+        for (int s = 0; s < 3; ++s) {
+            std::vector<float> out;
+            if (!p.run(tone, kSettings[s], scratch, &out)) {
+                ok = false;
+                break;
+            }
+            const double expected = 440.0 * std::exp2(kSettings[s].semitones / 12.0);
+            const ToneFigures f = measureTone(out, expected);
+            db[s] = f.outOfBandDb;
+            worstCents = std::fabs(f.cents) > std::fabs(worstCents) ? f.cents : worstCents;
+            if (s == 2) {
+                const double target = std::round(toneFrames / kSettings[s].tempo);
+                durationMs = (static_cast<double>(out.size()) - target) * 1000.0 / kRate;
+            }
+        }
+        if (!ok) {
+            std::printf("| %-40s | not available |\n", p.name.c_str());
+            continue;
+        }
+        std::vector<float> out;
+        p.run(clickFile, kSettings[2], scratch, &out);
+        const ClickFigures clicks = measureClicks(out, kClickInterval, kTempo,
+                                                  static_cast<std::size_t>(10.0 / kClickInterval));
+        p.run(noiseFile, kSettings[1], scratch, &out);
+        const double alias = levelDb(out, noise);
+        const int who = p.external ? RUSAGE_CHILDREN : RUSAGE_SELF;
+        const double cpuStart = cpuSeconds(who);
+        p.run(music, kSettings[2], scratch, &out);
+        const double cpuPerMinute = (cpuSeconds(who) - cpuStart) * 60.0 / kMusicSeconds;
+        std::printf(
+            "| %-40s | %7.1f | %7.1f | %7.1f | %9.3f | %11.2f | %11.1f | %8.1f | %11.2f | %9.1f "
+            "|\n",
+            p.name.c_str(), db[0], db[1], db[2], worstCents, durationMs, clicks.spreadMs, alias,
+            cpuPerMinute, clicks.offsetMs);
+    }
+    std::printf(
+        "\ncents: the largest pitch error of the three settings; duration: at \"both\", "
+        "against source length / 0.75; clicks: onset spread at \"both\"; alias: "
+        "19.8-21.5 kHz noise at +2 semitones; CPU: at \"both\"; offset: median click "
+        "onset against source time / ratio.\n");
+
+    std::printf(
+        "\nReported position at each heard click, tempo changing every 2 s (-25, +30, -50, "
+        "0 %%); error = reported - true:\n");
+    for (const DWORD flag : {DWORD{0}, TONVERA_FX_TEMPO_LIGHT}) {
+        const PositionFigures f = positionError(flag, clickFile, kClickInterval);
+        std::printf("  %-6s median %+.2f ms, largest %.2f ms\n",
+                    flag == 0 ? "Best:" : "Light:", f.medianMs, f.worstMs);
+    }
+    BASS_Free();
+
+    if (!positionOnly && BASS_Init(-1, kRate, 0, nullptr, nullptr)) {
+        std::printf("\nLive playback at tempo -25 %%, pitch +2 (process CPU, %% of one core):\n");
+        std::printf("  Best:  %.1f %%\n", livePlaybackCpu(0, music, 5.0));
+        std::printf("  Light: %.1f %%\n", livePlaybackCpu(TONVERA_FX_TEMPO_LIGHT, music, 5.0));
+        BASS_Free();
+    } else {
+        std::printf("\nLive playback: no output device (error %d)\n", BASS_ErrorGetCode());
+    }
+    return 0;
+}

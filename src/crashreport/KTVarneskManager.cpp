@@ -244,7 +244,8 @@ void KTVarneskManager::replyFinished(QNetworkReply* reply) {
     }
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     _statusCode = status.isValid() ? status.toLongLong() : 0;
-    QByteArray body = reply->readAll();
+    // An aborted or timed-out reply is closed and has no body.
+    QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
     if (reply->rawHeader("Content-Encoding").trimmed().toLower() == "gzip") {
         body = gunzipped(body);
     }

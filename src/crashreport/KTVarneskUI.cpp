@@ -54,7 +54,6 @@ KTVarneskUI::KTVarneskUI(KTVarneskManager* delegate, const QString& crashFile,
             _delegate->cancelReport();
         }
     });
-    window_->adjustSize();
 }
 
 KTVarneskUI::~KTVarneskUI() {
@@ -76,40 +75,42 @@ void KTVarneskUI::askCrashReportDetails() {
     ui_->crashLogTextView->setPlainText(
         QStringLiteral("%1\n\n%2").arg(_crashLogContent, _consoleContent));
 
+    // The starting size fits the texts: comment area open, details closed.
+    window_->adjustSize();
+    // Typing goes straight into the description.
+    ui_->descriptionTextField->setFocus(Qt::OtherFocusReason);
     QApplication::beep();
     window_->exec();
 }
 
-void KTVarneskUI::resizeKeepingTop(int heightChange) {
-    // Qt's y grows downwards: the same y with a new height keeps the top edge in place.
+void KTVarneskUI::resizeKeepingTop(QWidget* area, bool visible, int heightChange) {
+    // Taken before the area changes: showing it grows a visible window to its new minimum at once.
     QRect frame = window_->geometry();
     frame.setHeight(frame.height() + heightChange);
+    area->setVisible(visible);
     window_->layout()->activate();
+    // Qt's y grows downwards: the same y with a new height keeps the top edge in place.
     window_->setGeometry(frame);
 }
 
 void KTVarneskUI::showComments(int senderValue) {
     showComments_ = false;
     if (senderValue != 0) {
-        ui_->commentsArea->show();
-        resizeKeepingTop(kCommentsHeight);
+        resizeKeepingTop(ui_->commentsArea, true, kCommentsHeight);
         showComments_ = true;
     } else {
-        ui_->commentsArea->hide();
-        resizeKeepingTop(-kCommentsHeight);
+        resizeKeepingTop(ui_->commentsArea, false, -kCommentsHeight);
     }
 }
 
 void KTVarneskUI::showDetails() {
-    ui_->detailsArea->show();
-    resizeKeepingTop(kDetailsHeight);
+    resizeKeepingTop(ui_->detailsArea, true, kDetailsHeight);
     showDetails_ = true;
 }
 
 void KTVarneskUI::hideDetails() {
     showDetails_ = false;
-    ui_->detailsArea->hide();
-    resizeKeepingTop(-kDetailsHeight);
+    resizeKeepingTop(ui_->detailsArea, false, -kDetailsHeight);
 }
 
 void KTVarneskUI::endCrashReporter() {

@@ -15,6 +15,7 @@ class QDialog;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QWidget;
 namespace Ui {
 class KTVarneskMain;
 }
@@ -69,7 +70,8 @@ class KTVarneskUI : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void resizeKeepingTop(int heightChange);
+    // Shows or hides `area` and changes the window's height by `heightChange`.
+    void resizeKeepingTop(QWidget* area, bool visible, int heightChange);
 
     std::unique_ptr<QDialog> window_;
     std::unique_ptr<Ui::KTVarneskMain> ui_;

@@ -61,9 +61,10 @@ KTVarneskManagerDelegate::~KTVarneskManagerDelegate() {
 }
 
 KTVarneskManager* KTVarneskManager::sharedVarneskManager() {
-    // Main thread only, like everything here; ends with the process.
+    // Main thread only, like everything here. Owned by the application object, so it (and an
+    // upload still in flight) goes before Qt does.
     if (g_shared == nullptr) {
-        g_shared = new KTVarneskManager();  // NOLINT: lives until the process ends
+        g_shared = new KTVarneskManager(QCoreApplication::instance());
     }
     return g_shared;
 }

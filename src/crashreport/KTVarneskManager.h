@@ -33,7 +33,7 @@ class KTVarneskManager : public QObject {
     Q_OBJECT
 
   public:
-    // Made on first use; lives until the program ends.
+    // Made on first use; lives until the application object goes at the end of the program.
     static KTVarneskManager* sharedVarneskManager();
 
     // Tests make their own managers; the program uses the shared one.

@@ -9,7 +9,7 @@ packages=(
     # libraries
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-    librubberband-dev libsoundtouch-dev libsdl2-dev libplist-dev libplist++-dev
+    librubberband-dev libsoundtouch-dev libsdl2-dev libplist-dev libplist++-dev zlib1g-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev python3 soundstretch rubberband-cli ffmpeg
     dbus-daemon desktop-file-utils

@@ -8,6 +8,8 @@
 #include <QMainWindow>
 #include <QMessageBox>
 
+#include "crashreport/CrashReportConfig.h"
+#include "crashreport/KTVarneskManager.h"
 #include "engine/SoundEngine.h"
 #include "logging/Console.h"
 #include "logging/Logger.h"
@@ -121,11 +123,17 @@ void TonveraAppDelegate::applicationWillTerminate() {
 }
 
 void TonveraAppDelegate::applicationDidFinishLaunching() {
-    // Crash reporter: KTVarneskManager is configured here (address, company, delegate, app
-    // identifier) once it exists. Its deferred check calls showMainApplicationWindow() when no
-    // crash report is pending; without it nothing can be pending, so that call is queued here.
-    QMetaObject::invokeMethod(this, &TonveraAppDelegate::showMainApplicationWindow,
-                              Qt::QueuedConnection);
+    // The crash reporter's two deferred checks (one per address setting) show the main window
+    // through showMainApplicationWindow(): at once when no crash report is pending, after its
+    // dialog when one is. The addresses are configuration values; see CrashReportConfig.h.
+    KTVarneskManager* crashReporter = KTVarneskManager::sharedVarneskManager();
+    crashReporter->setSubmissionURL(crashconfig::scriptUrl());
+    crashReporter->setCompanyName(QString::fromLatin1(crashconfig::kCompanyName));
+    crashReporter->setDelegate(this);
+    // Without an identifier the reports go to the script address, as a plain form field.
+    if (const QString identifier = crashconfig::appIdentifier(); !identifier.isEmpty()) {
+        crashReporter->setAppIdentifier(identifier);
+    }
 
     updateTimer_.stop();
     console("BASS Version: %i", SoundEngine::versionString());

@@ -16,6 +16,8 @@
 #include <mutex>
 #include <optional>
 
+#include "crashreport/KTVarneskManager.h"
+
 class FileManagerReveal;
 class Metronom;
 class MetronomControls;
@@ -37,7 +39,7 @@ namespace Ui {
 class MainWindow;
 }
 
-class TonveraAppDelegate : public QObject {
+class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     Q_OBJECT
 
   public:
@@ -60,8 +62,9 @@ class TonveraAppDelegate : public QObject {
     // then the engine frees the music, the click and its device in that order. Left to static
     // destructors, the click would be freed while SDL's thread still mixed it.
     void applicationWillTerminate();
-    // Takes the keyboard focus from every control and brings the window to the front.
-    void showMainApplicationWindow();
+    // Takes the keyboard focus from every control and brings the window to the front. The crash
+    // reporter calls it once it has no report to offer, or the user has dealt with one.
+    void showMainApplicationWindow() override;
     // Closing the main window ends the program; always true.
     bool windowShouldClose(QWidget* window);
     // The desktop's (or a second start's) request to open a file: true even when it fails.

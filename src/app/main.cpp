@@ -1,12 +1,37 @@
 // The process entry: the log file is open before the application loop starts, so the first
 // window, engine or exporter message already has a place to go.
 #include <QApplication>
+#include <QFileInfo>
 
+#include "crashreport/CrashReportConfig.h"
+#include "crashreport/FatalSignalHandler.h"
+#include "crashreport/SystemInfo.h"
 #include "logging/AppSupport.h"
 #include "logging/Console.h"
 #include "logging/Logger.h"
 #include "player/SingleInstance.h"
 #include "player/TonveraAppDelegate.h"
+
+namespace {
+
+// From here on a fatal signal leaves a crash log, which the next start offers to send.
+void installCrashHandler() {
+    crashsignal::ProgramInfo info;
+    const QFileInfo executable(QCoreApplication::applicationFilePath());
+    info.executableName = executable.fileName().toStdString();
+    info.executablePath = executable.absoluteFilePath().toStdString();
+    info.identifier = crashconfig::kBundleIdentifier;
+    info.version = QCoreApplication::applicationVersion().toStdString();
+    info.osVersion = systeminfo::osDescription().toStdString();
+    const std::string folder =
+        (crashconfig::libraryFolder() + QStringLiteral("/Logs/DiagnosticReports")).toStdString();
+    std::string why;
+    if (!crashsignal::install(folder, info, &why)) {
+        console("Tonvera: crashes will leave no crash log: %s", why.c_str());
+    }
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -30,6 +55,7 @@ int main(int argc, char* argv[]) {
         console("Tonvera: cannot prepare the log folder: %s", why.c_str());
     }
     logger.openInAppSupportDirectory();
+    installCrashHandler();
 
     TonveraAppDelegate delegate;
     instance.listen();

@@ -11,8 +11,11 @@ Device::Device(int number, std::uint64_t serial, int rate, std::uint32_t initFla
 }
 
 Device::~Device() {
-    output_.reset();
+    // The feeder starts and rests the output, so it goes first; the output then stops calling
+    // the mixer, which goes last.
     feeder_.shutdown();
+    std::lock_guard lock(outputMutex_);
+    output_.reset();
 }
 
 bool Device::openSdl(const char* sdlName, std::string* error) {

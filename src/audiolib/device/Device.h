@@ -53,8 +53,8 @@ class Device {
     std::mutex outputMutex_;  // orders startOutput() against suspendIfIdle()
     bool outputRunning_ = false;
     std::uint64_t startedAtFrame_ = 0;
-    // Destroyed in reverse order: the output stops calling the mixer first, then the feeder
-    // stops, and the mixer goes last.
+    // Taken apart in the destructor: the feeder stops first (it starts and rests the output),
+    // then the output stops calling the mixer, and the mixer goes last.
     Mixer mixer_;
     Feeder feeder_;
     std::unique_ptr<AudioOutput> output_;

@@ -63,16 +63,23 @@ bool isPlainPcm(AVCodecID id) {
 
 }  // namespace
 
-FfmpegDecoder::FfmpegDecoder(std::string path, std::unique_ptr<FfmpegInput> input)
-    : path_(std::move(path)), input_(std::move(input)) {}
+FfmpegDecoder::FfmpegDecoder(std::shared_ptr<const ReadableFile> file,
+                             std::unique_ptr<FfmpegInput> input)
+    : file_(std::move(file)), path_(file_->path()), input_(std::move(input)) {}
 
 std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(const std::string& utf8Path,
                                                    std::string* error) {
-    auto input = FfmpegInput::open(utf8Path, error);
+    auto file = ReadableFile::open(utf8Path, error);
+    return file ? open(std::move(file), error) : nullptr;
+}
+
+std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(std::shared_ptr<const ReadableFile> file,
+                                                   std::string* error) {
+    auto input = FfmpegInput::open(file, error);
     if (!input) {
         return nullptr;
     }
-    std::unique_ptr<FfmpegDecoder> decoder(new FfmpegDecoder(utf8Path, std::move(input)));
+    std::unique_ptr<FfmpegDecoder> decoder(new FfmpegDecoder(std::move(file), std::move(input)));
     if (!decoder->measure(error)) {
         return nullptr;
     }
@@ -177,7 +184,7 @@ bool FfmpegDecoder::rewind() {
     pending_.clear();
     pendingOffset_ = 0;
     position_ = 0;
-    input_ = FfmpegInput::open(path_, nullptr);
+    input_ = FfmpegInput::open(file_, nullptr);
     if (input_) {
         input_->lockSampleRate(sampleRate_);
     }
@@ -360,6 +367,11 @@ namespace audiolib {
 
 std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& utf8Path, std::string* error) {
     return ffmpeg::FfmpegDecoder::open(utf8Path, error);
+}
+
+std::unique_ptr<AudioDecoder> AudioDecoder::open(std::shared_ptr<const ReadableFile> file,
+                                                 std::string* error) {
+    return ffmpeg::FfmpegDecoder::open(std::move(file), error);
 }
 
 }  // namespace audiolib

@@ -1,5 +1,7 @@
 #include "audiolib/ffmpeg/FfmpegDecoder.h"
 
+#include "audiolib/dsp/FiniteSamples.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -230,6 +232,8 @@ bool FfmpegDecoder::convertIntoPending(const AVFrame& frame, std::size_t skipFra
         return false;
     }
     pending_.resize(converted * ch);
+    // The one place every decoded sample passes: damaged float files stop here.
+    sanitiseSamples(pending_.data(), pending_.size());
     pendingOffset_ = skipFrames * ch;
     return true;
 }

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include "audiolib/dsp/FiniteSamples.h"
+
 namespace audiolib {
 
 bool Mixer::add(Voice* voice) {
@@ -59,7 +61,7 @@ void Mixer::process(float* out, int frames) {
     }
     const float master = masterVolume_.load(std::memory_order_relaxed);
     for (int i = 0; i < frames * 2; ++i)
-        out[i] = std::clamp(out[i] * master, -1.0F, 1.0F);
+        out[i] = deviceSample(out[i] * master);
     frames_.fetch_add(static_cast<std::uint64_t>(frames), std::memory_order_release);
     epoch_.fetch_add(1, std::memory_order_release);
 }

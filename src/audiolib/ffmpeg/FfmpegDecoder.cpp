@@ -345,22 +345,36 @@ bool FfmpegDecoder::seekByRewinding(std::uint64_t target) {
     if (target == 0) {
         return true;
     }
-    return decodeUpTo(input_->nextFrame(), 0, target);
+    std::uint64_t reached = 0;
+    if (decodeUpTo(input_->nextFrame(), 0, target, &reached)) {
+        return true;
+    }
+    // The file ends before the target although it measured longer (damaged so that it decodes
+    // differently the second time, or cut short since): the nearest playable position is the
+    // end of what decodes, and the length follows it, as a short read would.
+    pending_.clear();
+    pendingOffset_ = 0;
+    length_ = std::min(length_, reached);
+    position_ = length_;
+    return true;
 }
 
 bool FfmpegDecoder::decodeUpTo(const AVFrame* frame, std::uint64_t framePosition,
-                               std::uint64_t target) {
+                               std::uint64_t target, std::uint64_t* reached) {
     while (frame) {
         const auto n = static_cast<std::uint64_t>(frame->nb_samples);
         if (framePosition + n > target) {
             if (!convertIntoPending(*frame, static_cast<std::size_t>(target - framePosition))) {
-                return false;
+                break;
             }
             position_ = target;
             return true;
         }
         framePosition += n;
         frame = input_->nextFrame();
+    }
+    if (reached) {
+        *reached = framePosition;
     }
     return false;
 }

@@ -49,7 +49,10 @@ class FfmpegDecoder final : public AudioDecoder {
     Landing seekNear(std::uint64_t target, std::uint64_t lead, std::uint64_t* landedAt);
     bool seekByRewinding(std::uint64_t target);
     std::optional<std::uint64_t> placeOf(const AVFrame& frame) const;
-    bool decodeUpTo(const AVFrame* frame, std::uint64_t framePosition, std::uint64_t target);
+    // Decodes on to the target; false when the frames end first, with *reached (if given) the
+    // position where they ended.
+    bool decodeUpTo(const AVFrame* frame, std::uint64_t framePosition, std::uint64_t target,
+                    std::uint64_t* reached = nullptr);
     bool convertIntoPending(const AVFrame& frame, std::size_t skipFrames);
 
     std::shared_ptr<const ReadableFile> file_;  // every rewind reads the same descriptor

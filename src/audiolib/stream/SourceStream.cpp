@@ -1,5 +1,6 @@
 #include "audiolib/stream/SourceStream.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "audiolib/audiolib.h"
@@ -68,7 +69,9 @@ double SourceStream::position() const {
 bool SourceStream::seek(std::uint64_t frame) {
     if (frame > lengthFrames())
         return false;
-    if (!decoder_->seek(frame))
+    // Within the reported length a seek lands or clamps: a damaged file may turn out shorter
+    // than it was measured, and then its end is the nearest playable position.
+    if (!decoder_->seek(std::min(frame, decoder_->lengthFrames())))
         return false;
     ended_ = false;
     return true;

@@ -12,6 +12,8 @@ packages=(
     librubberband-dev libsoundtouch-dev libsdl2-dev libplist-dev libplist++-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev python3 soundstretch rubberband-cli ffmpeg
+    # fuzz targets (libFuzzer and the sanitizer runtimes)
+    clang libclang-rt-14-dev
     # looking at the program headless
     xvfb xauth xdotool imagemagick sox fonts-dejavu-core
 )

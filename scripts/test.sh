@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a normal build and a build with
-# AddressSanitizer + UndefinedBehaviorSanitizer. Headless: no display and no sound card needed.
+# AddressSanitizer + UndefinedBehaviorSanitizer; then runs each fuzz target for a minute (clang).
+# Headless: no display and no sound card needed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
@@ -22,6 +23,8 @@ status=0
 run_suite "$root/build-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo || status=1
 run_suite "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DTONVERA_SANITIZE=ON \
     -DTONVERA_BUILD_BENCH=OFF || status=1
+# The fuzz targets need clang; without it fuzz.sh says so and changes nothing.
+bash "$root/scripts/fuzz.sh" || status=1
 if [ $status -ne 0 ]; then
     echo "tests: FAILED"
 fi

@@ -21,12 +21,15 @@ constexpr DWORD kBytesPerPull = 16384;
 constexpr int kMaxPulls = 64;
 
 const std::string& inputPath() {
+    // The name lives in a plain array so that the clean-up at exit can still read it after the
+    // string has been destroyed.
+    static char name[] = "/tmp/tonvera-decode-fuzz-XXXXXX";
     static const std::string path = [] {
-        char name[] = "/tmp/tonvera-decode-fuzz-XXXXXX";
         const int fd = ::mkstemp(name);
         if (fd < 0)
             std::abort();
         ::close(fd);
+        std::atexit([] { ::unlink(name); });
         return std::string(name);
     }();
     return path;

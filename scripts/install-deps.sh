@@ -13,6 +13,8 @@ packages=(
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev python3 soundstretch rubberband-cli ffmpeg
     dbus-daemon desktop-file-utils
+    # fuzz targets (libFuzzer and the sanitizer runtimes)
+    clang libclang-rt-14-dev
     # looking at the program headless
     xvfb xauth xdotool imagemagick sox fonts-dejavu-core
 )

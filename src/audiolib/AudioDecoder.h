@@ -18,13 +18,19 @@
 #include <memory>
 #include <string>
 
+#include "audiolib/core/ReadableFile.h"
+
 namespace audiolib {
 
 class AudioDecoder {
   public:
     virtual ~AudioDecoder() = default;
 
-    // nullptr on failure; *error (if given) then holds a readable reason.
+    // nullptr on failure; *error (if given) then holds a readable reason. The decoder reads the
+    // file's descriptor only, also when it starts over.
+    static std::unique_ptr<AudioDecoder> open(std::shared_ptr<const ReadableFile> file,
+                                              std::string* error);
+    // The same for a path, opened with ReadableFile::open.
     static std::unique_ptr<AudioDecoder> open(const std::string& utf8Path, std::string* error);
 
     virtual int sampleRate() const = 0;

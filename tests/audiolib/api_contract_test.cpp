@@ -1,7 +1,15 @@
 // The C surface's rules: failures change nothing and say why, handles are never reused, freeing a
 // device frees what was made on it.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <limits>
+#include <thread>
+#include <tuple>
 
 #include "AudiolibTestSupport.h"
 
@@ -168,6 +176,36 @@ TEST_F(ApiContractTest, FilesThatCannotBeOpenedSayWhy) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
     EXPECT_EQ(BASS_SampleLoad(FALSE, dir_.file("missing.wav").c_str(), 0, 0, 1, 0), 0U);
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+}
+
+// A FIFO cannot be decoded, and telling "cannot open" from "not audio" must not open it in the
+// blocking way (which waits for a writer for ever). The calls run on another thread so that a
+// hang becomes a failure: a writer is then opened to release them.
+TEST_F(ApiContractTest, FifoIsRefusedAsUnopenableWithoutWaitingForAWriter) {
+    const std::string fifo = dir_.file("pipe.wav");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto refusals = std::async(std::launch::async, [&fifo] {
+        BASS_SetDevice(0);
+        const HSTREAM stream = BASS_StreamCreateFile(FALSE, fifo.c_str(), 0, 0, 0);
+        const int streamError = BASS_ErrorGetCode();
+        const HSAMPLE sample = BASS_SampleLoad(FALSE, fifo.c_str(), 0, 0, 1, 0);
+        return std::make_tuple(stream, streamError, sample, BASS_ErrorGetCode());
+    });
+    if (refusals.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        ADD_FAILURE() << "opening a FIFO blocked";
+        for (int i = 0; i < 4; ++i) {
+            const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) {
+                ::close(writer);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    const auto [stream, streamError, sample, sampleError] = refusals.get();
+    EXPECT_EQ(stream, 0U);
+    EXPECT_EQ(streamError, BASS_ERROR_FILEOPEN);
+    EXPECT_EQ(sample, 0U);
+    EXPECT_EQ(sampleError, BASS_ERROR_FILEOPEN);
 }
 
 TEST_F(ApiContractTest, OnlyTheGainEffectExists) {

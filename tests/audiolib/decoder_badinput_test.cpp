@@ -227,3 +227,30 @@ TEST_F(DecoderBadInput, OddCharactersInNamesOpen) {
 }
 
 }  // namespace
+
+// A file that decodes shorter than it measured at open (damaged so that a second decode differs,
+// or cut short meanwhile): a seek within the reported length lands where the file still has
+// audio and clamps to the end of what decodes beyond it, instead of failing.
+TEST_F(DecoderBadInput, SeekWithinTheLengthLandsOrClampsWhenTheFileTurnsOutShorter) {
+    const std::string path = dir_.file("shrinking.flac");
+    ASSERT_TRUE(testsupport::writeAudioFile(path, testsupport::sine(440, 6.0, 44100, 2), 44100, 2));
+    std::string error;
+    auto decoder = AudioDecoder::open(path, &error);
+    ASSERT_TRUE(decoder) << error;
+    const std::uint64_t length = decoder->lengthFrames();
+    const auto all = readAll(*decoder);
+    fs::resize_file(path, fs::file_size(path) / 2);
+
+    ASSERT_TRUE(decoder->seek(length / 5));
+    std::vector<float> got(20);
+    ASSERT_EQ(decoder->read(got.data(), 10), 10u);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_NEAR(got[i], all[length / 5 * 2 + i], 1e-4);
+    }
+    EXPECT_TRUE(decoder->seek(length * 3 / 4));
+    EXPECT_LT(decoder->positionFrames(), length * 3 / 4);
+    EXPECT_GT(decoder->positionFrames(), length / 5);
+    EXPECT_EQ(decoder->read(got.data(), 10), 0u);  // at the end of what decodes
+    EXPECT_TRUE(decoder->seek(0));
+    EXPECT_EQ(decoder->read(got.data(), 10), 10u);
+}

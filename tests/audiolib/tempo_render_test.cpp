@@ -1,8 +1,15 @@
 // What a decoding tempo stream renders with either stretch engine: pitch, length and level of the
 // output, for the settings the player and the export use.
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <limits>
 
 #include "AudiolibTestSupport.h"
+#include "audiolib/AudioDecoder.h"
+#include "audiolib/playback/Mixer.h"
 
 namespace {
 
@@ -129,8 +136,72 @@ TEST_P(TempoRenderTest, LimiterHoldsFullScaleAndLeavesQuieterMusicExact) {
         ASSERT_EQ(doubled[i], plain[i] * 2.0F) << i;
 }
 
+// A damaged float WAV: a sine with a NaN, an infinity and a huge value in its samples. A single
+// such value, passed to the stretcher, spread to hundreds of output samples and reached the
+// device through std::clamp.
+TEST_P(TempoRenderTest, NonFiniteSamplesOfADamagedFloatFileBecomeSilence) {
+    const std::string path = dir_.file("damaged.wav");
+    ASSERT_TRUE(testsupport::writeWav(path, testsupport::sine(440.0, 2.0, 44100, 2), 44100, 2,
+                                      testsupport::WavSampleFormat::Float32));
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const auto data = bytes.find("data");
+    ASSERT_NE(data, std::string::npos);
+    const float bad[] = {std::numeric_limits<float>::quiet_NaN(),
+                         std::numeric_limits<float>::infinity(), 3.0e38F};
+    for (int k = 0; k < 3; ++k) {
+        std::memcpy(&bytes[data + 8 + (20000 + 30000 * k) * 4], &bad[k], 4);
+    }
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+
+    const auto allFinite = [](const std::vector<float>& samples) {
+        return std::all_of(samples.begin(), samples.end(),
+                           [](float x) { return std::isfinite(x) && std::fabs(x) <= 1000.0F; });
+    };
+    std::vector<float> decoded;
+    ASSERT_TRUE(testsupport::decodeFile(path, &decoded));
+    EXPECT_EQ(decoded.size(), 2u * 88200);
+    EXPECT_TRUE(allFinite(decoded));
+
+    const HSTREAM tempo = makeTempoStream(path, BASS_SAMPLE_FLOAT, flags());
+    ASSERT_NE(tempo, 0U);
+    ASSERT_TRUE(BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO, -25.0F));
+    const auto stretched = pullAll(tempo);
+    EXPECT_GT(stretched.size(), 2u * 88200);
+    EXPECT_TRUE(allFinite(stretched));
+    EXPECT_TRUE(BASS_StreamFree(tempo));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, TempoRenderTest,
                          ::testing::Values(DWORD{0}, TONVERA_FX_TEMPO_LIGHT),
                          [](const auto& info) { return info.param == 0 ? "Best" : "Light"; });
+
+// The last stage before the device: whatever a voice adds, NaN included, leaves as full scale
+// at most, and NaN as silence.
+TEST(MixerOutput, NaNBecomesSilenceAndEverythingElseStaysWithinFullScale) {
+    struct Damaged : audiolib::Voice {
+        bool mixInto(float* stereo, int frames) override {
+            const float values[] = {std::numeric_limits<float>::quiet_NaN(),
+                                    std::numeric_limits<float>::infinity(), -5.0F, 0.25F};
+            for (int i = 0; i < 2 * frames; ++i)
+                stereo[i] += values[i % 4];
+            return true;
+        }
+    } voice;
+    audiolib::Mixer mixer(44100);
+    ASSERT_TRUE(mixer.add(&voice));
+    std::vector<float> out(2 * 64, 7.0F);
+    mixer.process(out.data(), 64);
+    ASSERT_TRUE(mixer.remove(&voice));
+    for (std::size_t i = 0; i < out.size(); i += 4) {
+        EXPECT_EQ(out[i], 0.0F);
+        EXPECT_EQ(out[i + 1], 1.0F);
+        EXPECT_EQ(out[i + 2], -1.0F);
+        EXPECT_EQ(out[i + 3], 0.25F);
+    }
+}
 
 }  // namespace

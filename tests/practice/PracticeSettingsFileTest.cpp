@@ -6,10 +6,18 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <cmath>
+#include <ctime>
+#include <limits>
+#include <utility>
+#include <vector>
 
 #include "player/settingsfile/PracticeSettingsFile.h"
 #include "support/TempHome.h"
@@ -51,6 +59,37 @@ QByteArray contentOf(const QString& path) {
 void expectUnreadable(const PracticeSettingsReadResult& result, const std::string& what) {
     EXPECT_FALSE(result.settings.has_value()) << what;
     EXPECT_FALSE(result.error.isEmpty()) << what;
+}
+
+// A binary property list whose root dictionary holds a music path and, under another key, object
+// `levels`: object k is an array holding object k-1 twice, so the tree expands to 2^levels nodes.
+QByteArray expansionBomb(int levels) {
+    QByteArray objects;
+    QList<int> offsets;
+    const auto add = [&](const QByteArray& bytes) {
+        offsets.append(8 + static_cast<int>(objects.size()));
+        objects += bytes;
+    };
+    add(QByteArray("\x10\x01", 2));  // object 0: the integer 1
+    for (int k = 1; k <= levels; ++k)
+        add(QByteArray(1, '\xa2') + char(k - 1) + char(k - 1));
+    add("\x5aMUSIC_FILE");
+    add("\x56/m.wav");
+    add("\x55OTHER");
+    const int root = static_cast<int>(offsets.size());
+    add(QByteArray(1, '\xd2') + char(root - 3) + char(root - 1) + char(root - 2) + char(levels));
+    QByteArray data = "bplist00" + objects;
+    const auto tableAt = static_cast<quint64>(data.size());
+    for (int offset : offsets)
+        data += char(offset >> 8) + QByteArray(1, char(offset & 0xff));
+    QByteArray trailer(32, '\0');
+    trailer[6] = 2;  // offset size
+    trailer[7] = 1;  // reference size
+    trailer[15] = char(offsets.size());
+    trailer[23] = char(root);
+    for (int i = 0; i < 8; ++i)
+        trailer[24 + i] = char((tableAt >> (8 * (7 - i))) & 0xff);
+    return data + trailer;
 }
 
 }  // namespace
@@ -153,7 +192,8 @@ TEST(PracticeSettingsFile, NumbersAreTakenWhateverTheirStoredType) {
     EXPECT_EQ(strings.settings->metronomBpm.typeId(), QMetaType::LongLong);
     EXPECT_EQ(strings.settings->metronomBpm.toLongLong(), 96);
     EXPECT_EQ(strings.settings->metronomAutostart, 1);
-    EXPECT_TRUE(std::isinf(strings.settings->musicVolume));
+    // Beyond 2^63 a real could not be written back: it reads as not a number.
+    EXPECT_TRUE(std::isnan(strings.settings->musicVolume));
     EXPECT_EQ(strings.settings->musicPitch, -3.0F);
 }
 
@@ -220,6 +260,96 @@ TEST(PracticeSettingsFile, DeeplyNestedFilesAreRefusedBeforeParsing) {
                   " --><dict><key>MUSIC_TEMP</key><real>3</real></dict>"));
     ASSERT_TRUE(commented.settings.has_value()) << commented.error.toStdString();
     EXPECT_EQ(commented.settings->musicTempo, 3.0F);
+}
+
+// A few hundred bytes that libplist would expand to 2^18 (slowly built), 2^24 (3.7 GB) or 2^40
+// nodes (a crash): each is refused before any tree is built, the deepest for its nesting.
+TEST(PracticeSettingsFile, BinaryListsThatExpandBeyondTheLimitAreRefused) {
+    for (int levels : {18, 24, 40}) {
+        const QByteArray bomb = expansionBomb(levels);
+        ASSERT_LT(bomb.size(), 300);
+        const auto r = PracticeSettingsFile::parse(bomb);
+        expectUnreadable(r, "bomb of " + std::to_string(levels) + " levels");
+        EXPECT_TRUE(r.error.contains(QLatin1String(levels > 32 ? "nested" : "expand")))
+            << r.error.toStdString();
+    }
+    // The same shape, small, is an ordinary file.
+    const auto small = PracticeSettingsFile::parse(expansionBomb(3));
+    ASSERT_TRUE(small.settings.has_value()) << small.error.toStdString();
+    EXPECT_EQ(small.settings->musicFile, QStringLiteral("/m.wav"));
+}
+
+// Text that the XML parser skips (a processing instruction, a DOCTYPE's internal subset) must
+// not close elements for the nesting count.
+TEST(PracticeSettingsFile, NestingHiddenBehindSkippedXmlIsRefused) {
+    const int depth = 5000;
+    const QByteArray closers = QByteArray("</array>").repeated(depth);
+    const QByteArray nested = "<dict><key>X</key>" + QByteArray("<array>").repeated(depth) +
+                              closers + "</dict></plist>\n";
+    const QByteArray hidden[] = {
+        "<?xml version=\"1.0\"?>\n<?note " + closers + "?>\n<plist version=\"1.0\">",
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE plist [ " + closers + " ]>\n<plist version=\"1.0\">",
+        "<?xml version=\"1.0\" note=\"" + closers + "\"?>\n<plist version=\"1.0\">",
+        "<?xml version=\"1.0\"?>\n<plist version=\"1.0\" note=\"" + closers + "\">",
+    };
+    for (const QByteArray& head : hidden) {
+        const auto r = PracticeSettingsFile::parse(head + nested);
+        expectUnreadable(r, head.left(40).toStdString());
+    }
+    // The usual declaration and DOCTYPE still read.
+    const auto usual = PracticeSettingsFile::parse(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD "
+        "PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist "
+        "version=\"1.0\"><dict><key>MUSIC_TEMP</key><real>4</real></dict></plist>\n");
+    ASSERT_TRUE(usual.settings.has_value()) << usual.error.toStdString();
+    EXPECT_EQ(usual.settings->musicTempo, 4.0F);
+}
+
+// libplist's writer has undefined behaviour for reals that are not finite or reach 2^63, and a
+// path with a NUL or text that is not UTF-8 would read back as another path: such settings are
+// refused with a reason and nothing is written.
+TEST(PracticeSettingsFile, ValuesAndPathsThatCannotBeStoredFaithfullyAreRefused) {
+    testsupport::TempDir dir;
+    const QString path = QString::fromStdString(dir.file("edge.sps"));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<std::pair<std::string, PracticeSettings>> refused;
+    for (float value : {float(nan), float(inf), -float(inf), 9.3e18F}) {
+        PracticeSettings s = sampleSettings();
+        s.musicTempo = value;
+        refused.emplace_back("tempo " + std::to_string(value), s);
+    }
+    for (double bpm : {nan, 1e300}) {
+        PracticeSettings s = sampleSettings();
+        s.metronomBpm = QVariant(bpm);
+        refused.emplace_back("bpm " + std::to_string(bpm), s);
+    }
+    const QString names[] = {
+        QStringLiteral("/music/a") + QChar(u'\0') + QStringLiteral("b.wav"),
+        QStringLiteral("/music/") + QChar(0xd800) + QStringLiteral(".wav"),
+        QStringLiteral("/music/") + QChar(QChar::ReplacementCharacter) + QStringLiteral(".wav")};
+    for (const QString& name : names) {
+        PracticeSettings s = sampleSettings();
+        s.musicFile = name;
+        refused.emplace_back("path " + name.toStdString(), s);
+    }
+    for (const auto& [what, settings] : refused) {
+        EXPECT_FALSE(PracticeSettingsFile::write(path, settings).isEmpty()) << what;
+        EXPECT_FALSE(QFile::exists(path)) << what;
+        EXPECT_TRUE(PracticeSettingsFile::toXml(settings).isEmpty()) << what;
+    }
+    // The largest real below 2^63 is stored.
+    PracticeSettings edge = sampleSettings();
+    edge.metronomBpm = QVariant(9223372036854774784.0);
+    EXPECT_EQ(PracticeSettingsFile::write(path, edge), QString());
+
+    const auto read = PracticeSettingsFile::parse(plistWith(
+        "<dict><key>METRONOM_BPM</key><real>1e19</real><key>MUSIC_PITCH</key><real>nan</real>"
+        "<key>METRONOM_BPM_AUTOSTART</key><real>-1e300</real></dict>"));
+    ASSERT_TRUE(read.settings.has_value()) << read.error.toStdString();
+    EXPECT_TRUE(std::isnan(read.settings->metronomBpm.toDouble()));
+    EXPECT_TRUE(std::isnan(read.settings->musicPitch));
+    EXPECT_EQ(read.settings->metronomAutostart, 0);
 }
 
 TEST(PracticeSettingsFile, BrokenAndRandomBytesNeverCrash) {
@@ -299,4 +429,42 @@ TEST(PracticeSettingsFile, ReadOnlyFolderOrFileReportsAndLeavesThePreviousFile) 
     QFile::setPermissions(path, QFileDevice::ReadOwner);
     EXPECT_FALSE(PracticeSettingsFile::write(path, sampleSettings()).isEmpty());
     EXPECT_EQ(contentOf(path), QByteArray("previous"));
+}
+
+// Saving keeps what a careful editor keeps: a symbolic link stays a link to the updated file, a
+// private file stays private, a name of up to the file system's limit saves, and temporary
+// files that a crashed save left behind are cleared.
+TEST(PracticeSettingsFile, SavingKeepsLinksAndPermissionsAndClearsStaleTemporaries) {
+    testsupport::TempDir dir;
+    const PracticeSettings s = sampleSettings();
+    const QString folder = QString::fromStdString(dir.path());
+
+    const QString real = writeText(dir, "real.sps", "old");
+    const QString link = folder + QStringLiteral("/link.sps");
+    ASSERT_TRUE(QFile::link(real, link));
+    ASSERT_EQ(PracticeSettingsFile::write(link, s), QString());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(PracticeSettingsFile::read(real).settings.has_value());
+
+    const QString secret = writeText(dir, "private.sps", "old");
+    ASSERT_EQ(::chmod(QFile::encodeName(secret).constData(), 0600), 0);
+    ASSERT_EQ(PracticeSettingsFile::write(secret, s), QString());
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(secret).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    const QString longName = folder + QLatin1Char('/') + QString(246, QLatin1Char('n')) +
+                             QStringLiteral(".sps");  // 250 characters
+    EXPECT_EQ(PracticeSettingsFile::write(longName, s), QString());
+    EXPECT_TRUE(PracticeSettingsFile::read(longName).settings.has_value());
+
+    const QString stale = writeText(dir, ".kept.sps.tmp-0badf00d", "left by a crash");
+    const QString recent = writeText(dir, ".kept.sps.tmp-12345678", "a save in progress");
+    const QString foreign = writeText(dir, ".kept.sps.tmp-notours!", "someone else's");
+    const timespec old[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(stale).constData(), old, 0), 0);
+    ASSERT_EQ(PracticeSettingsFile::write(folder + QStringLiteral("/kept.sps"), s), QString());
+    EXPECT_FALSE(QFile::exists(stale));
+    EXPECT_TRUE(QFile::exists(recent));
+    EXPECT_TRUE(QFile::exists(foreign));
 }

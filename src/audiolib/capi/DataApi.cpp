@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "audiolib/capi/ApiSupport.h"
+#include "audiolib/dsp/FiniteSamples.h"
 #include "audiolib/dsp/SampleFormat.h"
 #include "audiolib/dsp/SpectrumAnalyzer.h"
 #include "audiolib/playback/StreamPlayback.h"
@@ -63,6 +64,8 @@ DWORD pullDecoding(Stream& stream, void* buffer, DWORD length, bool fft, bool as
     if (got == 0 && stream.ended())
         return fail(BASS_ERROR_ENDED, kBadDword);
     applyGains(stream, pulled, got);
+    // The export's samples and its encoders get finite values whatever the stretcher gave.
+    sanitiseSamples(pulled, got * width);
     if (!asFloat && !fft) {
         // The encoders get exactly the 16-bit samples the caller gets.
         auto* out = static_cast<std::int16_t*>(buffer);

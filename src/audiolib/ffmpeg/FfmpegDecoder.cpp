@@ -1,5 +1,7 @@
 #include "audiolib/ffmpeg/FfmpegDecoder.h"
 
+#include "audiolib/dsp/FiniteSamples.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -63,16 +65,23 @@ bool isPlainPcm(AVCodecID id) {
 
 }  // namespace
 
-FfmpegDecoder::FfmpegDecoder(std::string path, std::unique_ptr<FfmpegInput> input)
-    : path_(std::move(path)), input_(std::move(input)) {}
+FfmpegDecoder::FfmpegDecoder(std::shared_ptr<const ReadableFile> file,
+                             std::unique_ptr<FfmpegInput> input)
+    : file_(std::move(file)), path_(file_->path()), input_(std::move(input)) {}
 
 std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(const std::string& utf8Path,
                                                    std::string* error) {
-    auto input = FfmpegInput::open(utf8Path, error);
+    auto file = ReadableFile::open(utf8Path, error);
+    return file ? open(std::move(file), error) : nullptr;
+}
+
+std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(std::shared_ptr<const ReadableFile> file,
+                                                   std::string* error) {
+    auto input = FfmpegInput::open(file, error);
     if (!input) {
         return nullptr;
     }
-    std::unique_ptr<FfmpegDecoder> decoder(new FfmpegDecoder(utf8Path, std::move(input)));
+    std::unique_ptr<FfmpegDecoder> decoder(new FfmpegDecoder(std::move(file), std::move(input)));
     if (!decoder->measure(error)) {
         return nullptr;
     }
@@ -177,7 +186,7 @@ bool FfmpegDecoder::rewind() {
     pending_.clear();
     pendingOffset_ = 0;
     position_ = 0;
-    input_ = FfmpegInput::open(path_, nullptr);
+    input_ = FfmpegInput::open(file_, nullptr);
     if (input_) {
         input_->lockSampleRate(sampleRate_);
     }
@@ -223,6 +232,8 @@ bool FfmpegDecoder::convertIntoPending(const AVFrame& frame, std::size_t skipFra
         return false;
     }
     pending_.resize(converted * ch);
+    // The one place every decoded sample passes: damaged float files stop here.
+    sanitiseSamples(pending_.data(), pending_.size());
     pendingOffset_ = skipFrames * ch;
     return true;
 }
@@ -334,22 +345,36 @@ bool FfmpegDecoder::seekByRewinding(std::uint64_t target) {
     if (target == 0) {
         return true;
     }
-    return decodeUpTo(input_->nextFrame(), 0, target);
+    std::uint64_t reached = 0;
+    if (decodeUpTo(input_->nextFrame(), 0, target, &reached)) {
+        return true;
+    }
+    // The file ends before the target although it measured longer (damaged so that it decodes
+    // differently the second time, or cut short since): the nearest playable position is the
+    // end of what decodes, and the length follows it, as a short read would.
+    pending_.clear();
+    pendingOffset_ = 0;
+    length_ = std::min(length_, reached);
+    position_ = length_;
+    return true;
 }
 
 bool FfmpegDecoder::decodeUpTo(const AVFrame* frame, std::uint64_t framePosition,
-                               std::uint64_t target) {
+                               std::uint64_t target, std::uint64_t* reached) {
     while (frame) {
         const auto n = static_cast<std::uint64_t>(frame->nb_samples);
         if (framePosition + n > target) {
             if (!convertIntoPending(*frame, static_cast<std::size_t>(target - framePosition))) {
-                return false;
+                break;
             }
             position_ = target;
             return true;
         }
         framePosition += n;
         frame = input_->nextFrame();
+    }
+    if (reached) {
+        *reached = framePosition;
     }
     return false;
 }
@@ -360,6 +385,11 @@ namespace audiolib {
 
 std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& utf8Path, std::string* error) {
     return ffmpeg::FfmpegDecoder::open(utf8Path, error);
+}
+
+std::unique_ptr<AudioDecoder> AudioDecoder::open(std::shared_ptr<const ReadableFile> file,
+                                                 std::string* error) {
+    return ffmpeg::FfmpegDecoder::open(std::move(file), error);
 }
 
 }  // namespace audiolib

@@ -23,6 +23,8 @@ namespace audiolib::ffmpeg {
 
 class FfmpegDecoder final : public AudioDecoder {
   public:
+    static std::unique_ptr<FfmpegDecoder> open(std::shared_ptr<const ReadableFile> file,
+                                               std::string* error);
     static std::unique_ptr<FfmpegDecoder> open(const std::string& utf8Path, std::string* error);
 
     int sampleRate() const override { return sampleRate_; }
@@ -38,7 +40,7 @@ class FfmpegDecoder final : public AudioDecoder {
     std::uint64_t seeksFromStart() const { return seeksFromStart_; }
 
   private:
-    FfmpegDecoder(std::string path, std::unique_ptr<FfmpegInput> input);
+    FfmpegDecoder(std::shared_ptr<const ReadableFile> file, std::unique_ptr<FfmpegInput> input);
     bool measure(std::string* error);
     bool trustedPcmLength(std::uint64_t* frames) const;
     std::uint64_t declaredMp4Length() const;
@@ -47,9 +49,13 @@ class FfmpegDecoder final : public AudioDecoder {
     Landing seekNear(std::uint64_t target, std::uint64_t lead, std::uint64_t* landedAt);
     bool seekByRewinding(std::uint64_t target);
     std::optional<std::uint64_t> placeOf(const AVFrame& frame) const;
-    bool decodeUpTo(const AVFrame* frame, std::uint64_t framePosition, std::uint64_t target);
+    // Decodes on to the target; false when the frames end first, with *reached (if given) the
+    // position where they ended.
+    bool decodeUpTo(const AVFrame* frame, std::uint64_t framePosition, std::uint64_t target,
+                    std::uint64_t* reached = nullptr);
     bool convertIntoPending(const AVFrame& frame, std::size_t skipFrames);
 
+    std::shared_ptr<const ReadableFile> file_;  // every rewind reads the same descriptor
     std::string path_;
     std::unique_ptr<FfmpegInput> input_;
     std::unique_ptr<FloatConverter> converter_;  // made once the first frame shows the format

@@ -1,10 +1,5 @@
 #include "audiolib/ffmpeg/FfmpegInput.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
-
 namespace audiolib::ffmpeg {
 
 namespace {
@@ -20,56 +15,48 @@ void setError(std::string* error, std::string text) {
     }
 }
 
-// FFmpeg would block forever on a FIFO and read endlessly from a device, so only regular files
-// are handed to it; the checks also give clearer texts than FFmpeg's for the common mistakes.
-bool checkRegularFile(const std::string& path, std::string* error) {
-    if (path.find('\0') != std::string::npos) {
-        setError(error, "a file name cannot contain a NUL character");
-        return false;
-    }
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        const int err = errno;
-        setError(error, err == ENOENT ? "file not found: " + path
-                                      : "cannot open " + path + ": " + std::strerror(err));
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        setError(error, path + " is a folder, not an audio file");
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        setError(error, path + " is not a regular file");
-        return false;
-    }
-    if (info.st_size == 0) {
-        setError(error, path + " is empty");
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::unique_ptr<FfmpegInput> FfmpegInput::open(const std::string& utf8Path, std::string* error) {
+    auto file = ReadableFile::open(utf8Path, error);
+    return file ? open(std::move(file), error) : nullptr;
+}
+
+std::unique_ptr<FfmpegInput> FfmpegInput::open(std::shared_ptr<const ReadableFile> file,
+                                               std::string* error) {
     quietFfmpegLogging();
-    if (!checkRegularFile(utf8Path, error)) {
+    if (!file) {
+        setError(error, "no file to read");
         return nullptr;
     }
-
-    // "file:" keeps a name such as "http:song.mp3" from being taken for a protocol, and the
-    // whitelist keeps playlist-like formats from reaching beyond local files.
+    const std::string& utf8Path = file->path();
+    if (file->size() == 0) {
+        setError(error, utf8Path + " is empty");
+        return nullptr;
+    }
+    std::unique_ptr<FfmpegInput> input(new FfmpegInput);
+    // FFmpeg reads the descriptor that was checked to be a regular file, never the path (which
+    // may meanwhile name a FIFO); "file:" in the name only keeps a name such as "http:song.mp3"
+    // from looking like a protocol in messages, and the whitelist keeps playlist-like formats
+    // from reaching beyond local files.
+    input->io_ = FileIo::create(std::move(file));
+    AVFormatContext* rawFormat = avformat_alloc_context();
+    if (!input->io_ || !rawFormat) {
+        avformat_free_context(rawFormat);
+        setError(error, "out of memory opening " + utf8Path);
+        return nullptr;
+    }
+    rawFormat->pb = input->io_->context();
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
-    AVFormatContext* rawFormat = nullptr;
     const std::string url = "file:" + utf8Path;
     int rc = avformat_open_input(&rawFormat, url.c_str(), nullptr, &options);
     DictionaryPtr unused(options);
     if (rc < 0) {
+        // avformat_open_input has freed the context on failure.
         setError(error, "cannot read " + utf8Path + " as audio: " + errorText(rc));
         return nullptr;
     }
-    std::unique_ptr<FfmpegInput> input(new FfmpegInput);
     input->format_.reset(rawFormat);
 
     rc = avformat_find_stream_info(rawFormat, nullptr);

@@ -11,14 +11,20 @@
 #include <optional>
 #include <string>
 
+#include "audiolib/core/ReadableFile.h"
 #include "audiolib/ffmpeg/FfmpegHolders.h"
+#include "audiolib/ffmpeg/FileIo.h"
 #include "audiolib/ffmpeg/PacketIndex.h"
 
 namespace audiolib::ffmpeg {
 
 class FfmpegInput {
   public:
-    // nullptr on failure, *error then says why in words a user can act on.
+    // nullptr on failure, *error then says why in words a user can act on. The file is read
+    // through its descriptor only.
+    static std::unique_ptr<FfmpegInput> open(std::shared_ptr<const ReadableFile> file,
+                                             std::string* error);
+    // The same for a path, opened with ReadableFile::open.
     static std::unique_ptr<FfmpegInput> open(const std::string& utf8Path, std::string* error);
 
     // The next decoded frame with at least one sample, valid until the next call; nullptr at the
@@ -57,6 +63,7 @@ class FfmpegInput {
     void afterReposition();
     bool noteDecodeError();
 
+    std::unique_ptr<FileIo> io_;  // declared first: it must outlive format_
     InputFormatPtr format_;
     CodecContextPtr codec_;
     PacketPtr packet_;

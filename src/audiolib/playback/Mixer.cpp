@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include "audiolib/dsp/FiniteSamples.h"
+
 namespace audiolib {
 
 bool Mixer::add(Voice* voice) {
@@ -69,7 +71,7 @@ void Mixer::process(float* out, int frames) {
     }
     const float master = masterVolume_.load(std::memory_order_relaxed);
     for (int i = 0; i < frames * 2; ++i)
-        out[i] = std::clamp(out[i] * master, -1.0F, 1.0F);
+        out[i] = deviceSample(out[i] * master);
     // The only writer of both; activity first, so a reader that sees the new clock also sees
     // whether this callback was active.
     const std::uint64_t end =

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "audiolib/dsp/FiniteSamples.h"
 #include "audiolib/stream/Stream.h"
 
 namespace audiolib {
@@ -155,6 +156,9 @@ bool StreamPlayback::renderBlock(AudioBlock& block) {
     lock.unlock();
 
     stream_.gains().applyPerChannel(native_.data(), got);
+    // Decoded samples are finite, but the stretcher and the gains are not ours to trust: what
+    // the history (the spectrum's data) and the resampler get must be.
+    sanitiseSamples(native_.data(), got * static_cast<std::size_t>(stream_.channels()));
     const std::uint64_t historyStart = history_.written();
     history_.write(native_.data(), got);
     mapper_.map(native_.data(), stereo_.data(), got);

@@ -1,11 +1,11 @@
 #include "audiolib/sample/SampleData.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <new>
 
 #include "audiolib/AudioDecoder.h"
 #include "audiolib/audiolib.h"
+#include "audiolib/core/ReadableFile.h"
 #include "audiolib/dsp/Resampler.h"
 #include "audiolib/dsp/StereoMapper.h"
 
@@ -17,14 +17,6 @@ namespace {
 // minutes of stereo at 48 kHz) is far beyond any one-shot sound and keeps a mistaken choice of
 // file from exhausting memory.
 constexpr std::uint64_t kMaxSamples = 32ULL << 20;
-
-bool readable(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    std::fclose(file);
-    return true;
-}
 
 std::vector<float> fold(const std::vector<float>& in, int channels, bool mono) {
     const std::size_t frames = in.size() / channels;
@@ -65,9 +57,14 @@ std::vector<float> resample(const std::vector<float>& in, int channels, int from
 std::shared_ptr<const SampleData> SampleData::load(const std::string& utf8Path, bool mono,
                                                    int deviceRate, int* errorCode,
                                                    std::string* reason) {
-    auto decoder = AudioDecoder::open(utf8Path, reason);
+    auto file = ReadableFile::open(utf8Path, reason);
+    if (!file) {
+        *errorCode = BASS_ERROR_FILEOPEN;
+        return nullptr;
+    }
+    auto decoder = AudioDecoder::open(std::move(file), reason);
     if (!decoder) {
-        *errorCode = readable(utf8Path) ? BASS_ERROR_FILEFORM : BASS_ERROR_FILEOPEN;
+        *errorCode = BASS_ERROR_FILEFORM;
         return nullptr;
     }
     const int channels = decoder->channels();

@@ -1,33 +1,25 @@
 #include "audiolib/stream/SourceStream.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "audiolib/audiolib.h"
+#include "audiolib/core/ReadableFile.h"
 
 namespace audiolib {
-
-namespace {
-
-bool readable(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    std::fclose(file);
-    return true;
-}
-
-}  // namespace
 
 std::shared_ptr<SourceStream> SourceStream::open(std::weak_ptr<Device> device,
                                                  std::uint64_t deviceSerial,
                                                  const std::string& utf8Path, std::uint32_t flags,
                                                  int* errorCode, std::string* reason) {
-    std::string error;
-    auto decoder = AudioDecoder::open(utf8Path, &error);
+    auto file = ReadableFile::open(utf8Path, reason);
+    if (!file) {
+        *errorCode = BASS_ERROR_FILEOPEN;
+        return nullptr;
+    }
+    auto decoder = AudioDecoder::open(std::move(file), reason);
     if (!decoder) {
-        *errorCode = readable(utf8Path) ? BASS_ERROR_FILEFORM : BASS_ERROR_FILEOPEN;
-        *reason = error;
+        *errorCode = BASS_ERROR_FILEFORM;
         return nullptr;
     }
     if (decoder->channels() < 1 || decoder->channels() > kMaxChannels ||
@@ -77,7 +69,9 @@ double SourceStream::position() const {
 bool SourceStream::seek(std::uint64_t frame) {
     if (frame > lengthFrames())
         return false;
-    if (!decoder_->seek(frame))
+    // Within the reported length a seek lands or clamps: a damaged file may turn out shorter
+    // than it was measured, and then its end is the nearest playable position.
+    if (!decoder_->seek(std::min(frame, decoder_->lengthFrames())))
         return false;
     ended_ = false;
     return true;

@@ -11,9 +11,11 @@
 #include <QString>
 
 // Returns why it failed (for the user), or an empty text on success. On failure the target is
-// untouched and no temporary file is left behind. A write-protected target is refused, as a
-// direct write would be. A new file gets the usual permissions (0666
-// less the umask).
+// untouched and no temporary file is left behind; temporary files that an earlier, crashed save
+// left beside the target are removed. A write-protected target is refused, as a direct write
+// would be. A symbolic link is written through: its target is replaced, the link stays. A file
+// that is replaced keeps its permissions; a new file gets the usual ones (0666 less the umask).
+// The temporary name stays within the file system's name length, however long the target's.
 QString writeFileAtomically(const QString& path, const QByteArray& data);
 
 #endif

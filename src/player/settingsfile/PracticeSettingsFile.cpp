@@ -1,17 +1,24 @@
 #include "player/settingsfile/PracticeSettingsFile.h"
 
+#include <fcntl.h>
 #include <plist/plist.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
+#include <cerrno>
 #include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <memory>
+#include <utility>
 
 #include "metronome/NumberText.h"
 #include "player/settingsfile/AtomicFileWrite.h"
+#include "player/settingsfile/PlistPrecheck.h"
 
 namespace {
 
@@ -26,41 +33,6 @@ struct XmlFree {
     void operator()(char* text) const { plist_to_xml_free(text); }
 };
 
-// libplist frees (and parses binary lists) recursively: a hostile file nested a few hundred
-// thousand levels deep would exhaust the stack. Counting element nesting before parsing keeps
-// such files away from it. Comments and CDATA sections are skipped so that text inside them
-// does not count.
-bool xmlNestingWithin(const QByteArray& data, int limit) {
-    int depth = 0;
-    const qsizetype n = data.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        if (data[i] != '<' || i + 1 >= n)
-            continue;
-        const char next = data[i + 1];
-        if (data.mid(i, 4) == "<!--") {
-            const qsizetype end = data.indexOf("-->", i + 4);
-            if (end < 0)
-                return true;  // unterminated: the parser rejects it
-            i = end + 2;
-        } else if (data.mid(i, 9) == "<![CDATA[") {
-            const qsizetype end = data.indexOf("]]>", i + 9);
-            if (end < 0)
-                return true;
-            i = end + 2;
-        } else if (next == '/') {
-            --depth;
-        } else if (next != '!' && next != '?') {
-            const qsizetype end = data.indexOf('>', i + 1);
-            if (end < 0)
-                return true;
-            if (data[end - 1] != '/' && ++depth > limit)
-                return false;
-            i = end;
-        }
-    }
-    return true;
-}
-
 // Beyond float's range a stored real becomes an infinity, as the float conversion of the
 // platform always did, without relying on an out-of-range conversion.
 float toFloat(double value) {
@@ -69,6 +41,20 @@ float toFloat(double value) {
     if (value < -static_cast<double>(FLT_MAX))
         return -INFINITY;
     return static_cast<float>(value);
+}
+
+// 2^63: libplist's writer converts every real to a 64-bit integer to see whether it is whole,
+// which is undefined for NaN, infinities and magnitudes from here on.
+constexpr double kRealLimit = 9223372036854775808.0;
+
+bool storableReal(double value) {
+    return std::isfinite(value) && std::fabs(value) < kRealLimit;
+}
+
+// A real the format cannot carry back out reads as not a number, the value each control
+// ignores and the metronome refuses.
+double withinFormat(double value) {
+    return storableReal(value) ? value : std::numeric_limits<double>::quiet_NaN();
 }
 
 // The value stored under `key`, null when the dictionary has none.
@@ -109,13 +95,13 @@ float floatFor(plist_t dict, const char* key) {
     plist_t node = itemOf(dict, key);
     switch (typeOf(node)) {
         case PLIST_REAL:
-            return toFloat(realOf(node));
+            return toFloat(withinFormat(realOf(node)));
         case PLIST_UINT:
             return static_cast<float>(integerOf(node));
         case PLIST_BOOLEAN:
             return boolOf(node) ? 1.0F : 0.0F;
         case PLIST_STRING:
-            return toFloat(numbertext::realValue(stringOf(node)));
+            return toFloat(withinFormat(numbertext::realValue(stringOf(node))));
         default:
             return 0.0F;
     }
@@ -125,7 +111,7 @@ int integerFor(plist_t dict, const char* key) {
     plist_t node = itemOf(dict, key);
     switch (typeOf(node)) {
         case PLIST_REAL:
-            return numbertext::wholeNumberPart(QVariant(realOf(node)));
+            return numbertext::wholeNumberPart(QVariant(withinFormat(realOf(node))));
         case PLIST_UINT:
             return numbertext::wholeNumberPart(QVariant(qlonglong(integerOf(node))));
         case PLIST_BOOLEAN:
@@ -143,13 +129,13 @@ QVariant numberObjectFor(plist_t dict, const char* key) {
     plist_t node = itemOf(dict, key);
     switch (typeOf(node)) {
         case PLIST_REAL:
-            return QVariant(realOf(node));
+            return QVariant(withinFormat(realOf(node)));
         case PLIST_UINT:
             return QVariant(qlonglong(integerOf(node)));
         case PLIST_BOOLEAN:
             return QVariant(qlonglong(boolOf(node) ? 1 : 0));
         case PLIST_STRING: {
-            const double value = numbertext::realValue(stringOf(node));
+            const double value = withinFormat(numbertext::realValue(stringOf(node)));
             if (std::trunc(value) == value && std::fabs(value) < 9.0e15) {
                 return QVariant(qlonglong(value));
             }
@@ -192,10 +178,28 @@ PracticeSettingsReadResult PracticeSettingsFile::parse(const QByteArray& data) {
     if (binary ? data.size() > kMaximumBinarySize : data.size() > kMaximumXmlSize) {
         return failure(QStringLiteral("The file is too large to be a practice settings file."));
     }
-    if (!binary && !xmlNestingWithin(data, kMaximumXmlDepth)) {
-        return failure(
-            QStringLiteral("The file is not a practice settings file (its XML is "
-                           "nested too deeply)."));
+    const plistprecheck::Verdict verdict =
+        binary ? plistprecheck::checkBinary(data, kMaximumDepth, kMaximumBinaryNodes)
+               : plistprecheck::checkXml(data, kMaximumDepth);
+    switch (verdict) {
+        case plistprecheck::Verdict::Acceptable:
+            break;
+        case plistprecheck::Verdict::TooDeep:
+            return failure(
+                binary ? QStringLiteral("The file is not a practice settings file (its property "
+                                        "list is nested too deeply).")
+                       : QStringLiteral("The file is not a practice settings file (its XML is "
+                                        "nested too deeply)."));
+        case plistprecheck::Verdict::TooMany:
+            return failure(QStringLiteral("The file is not a practice settings file (its property "
+                                          "list would expand to more than %1 values).")
+                               .arg(kMaximumBinaryNodes));
+        case plistprecheck::Verdict::Unsupported:
+            return failure(
+                QStringLiteral("The file is not a practice settings file (it holds "
+                               "XML constructs that settings files never have)."));
+        case plistprecheck::Verdict::Malformed:
+            return failure(QStringLiteral("The file is not a property list."));
     }
     // Reads the XML and the binary format alike.
     plist_t parsed = nullptr;
@@ -211,31 +215,96 @@ PracticeSettingsReadResult PracticeSettingsFile::parse(const QByteArray& data) {
 }
 
 PracticeSettingsReadResult PracticeSettingsFile::read(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    // One open, which never waits (O_NONBLOCK: a FIFO would wait for a writer), and the checks
+    // on that very descriptor, so a path swapped after a check cannot slip a pipe or a device in.
+    const QByteArray name = QFile::encodeName(path);
+    if (name.isEmpty() || name.contains('\0')) {
         return failure(QStringLiteral("The file does not exist."));
     }
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int error = errno;
+        return failure(error == ENOENT ? QStringLiteral("The file does not exist.")
+                                       : QString::fromLocal8Bit(std::strerror(error)));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } const closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return failure(QString::fromLocal8Bit(std::strerror(errno)));
+    }
     // A folder, a pipe or a device could block or never end.
-    if (!info.isFile()) {
+    if (!S_ISREG(info.st_mode)) {
         return failure(QStringLiteral("It is not a regular file."));
     }
-    if (info.size() > kMaximumXmlSize) {
+    if (info.st_size > kMaximumXmlSize) {
         return failure(QStringLiteral("The file is too large to be a practice settings file."));
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return failure(file.errorString());
-    }
     // One byte more than allowed tells a file that grew since the size check.
-    const QByteArray data = file.read(kMaximumXmlSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        return failure(file.errorString());
+    QByteArray data(kMaximumXmlSize + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + got, static_cast<size_t>(data.size() - got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return failure(QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        if (n == 0) {
+            break;
+        }
+        got += n;
     }
+    data.truncate(got);
     return parse(data);
+}
+
+QString PracticeSettingsFile::unstorable(const PracticeSettings& settings) {
+    namespace k = practicekeys;
+    if (settings.musicFile) {
+        const QString& path = *settings.musicFile;
+        // The file holds UTF-8 text: a NUL would cut the path short, and a lone surrogate or
+        // the replacement character (what a name that was not UTF-8 decodes to) would name
+        // another file when read back.
+        if (path.contains(QChar(u'\0'))) {
+            return QStringLiteral(
+                "The music file's name contains a NUL character, which a "
+                "settings file cannot hold.");
+        }
+        if (!path.isValidUtf16() || path.contains(QChar(QChar::ReplacementCharacter))) {
+            return QStringLiteral(
+                "The music file's name is not valid UTF-8 text, so a settings "
+                "file cannot hold it faithfully.");
+        }
+    }
+    const std::pair<const char*, double> reals[] = {
+        {k::kMusicVolume, settings.musicVolume},
+        {k::kMusicTempo, settings.musicTempo},
+        {k::kMusicSamplerate, settings.musicSamplerate},
+        {k::kMusicPitch, settings.musicPitch},
+        {k::kMetronomBpm, settings.metronomBpm.typeId() == QMetaType::Double ||
+                                  settings.metronomBpm.typeId() == QMetaType::Float
+                              ? settings.metronomBpm.toDouble()
+                              : 0.0},
+        {k::kMetronomVolume, settings.metronomVolume},
+    };
+    for (const auto& [key, value] : reals) {
+        if (!storableReal(value)) {
+            return QStringLiteral("The value of %1 (%2) cannot be stored in a settings file.")
+                .arg(QLatin1String(key), QString::number(value));
+        }
+    }
+    return QString();
 }
 
 QByteArray PracticeSettingsFile::toXml(const PracticeSettings& settings) {
     namespace k = practicekeys;
+    if (!unstorable(settings).isEmpty()) {
+        return QByteArray();
+    }
     const PlistHolder dict(plist_new_dict());
     if (settings.musicFile) {
         plist_dict_set_item(dict.get(), k::kMusicFile,
@@ -269,6 +338,9 @@ QByteArray PracticeSettingsFile::toXml(const PracticeSettings& settings) {
 }
 
 QString PracticeSettingsFile::write(const QString& path, const PracticeSettings& settings) {
+    if (const QString why = unstorable(settings); !why.isEmpty()) {
+        return why;
+    }
     const QByteArray xml = toXml(settings);
     if (xml.isEmpty()) {
         return QStringLiteral("The settings could not be converted to a property list.");

@@ -6,7 +6,7 @@
 #include "engine/SoundEngine.h"
 #include "metronome/Metronom.h"
 #include "player/TonveraAppDelegate.h"
-#include "player/ValueSlider.h"
+#include "ui/ValueSlider.h"
 
 PlayerPracticeControls::PlayerPracticeControls(TonveraAppDelegate& controller)
     : controller_(controller) {}

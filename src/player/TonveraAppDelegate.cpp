@@ -16,8 +16,8 @@
 #include "player/DisplayFormat.h"
 #include "player/FileManagerReveal.h"
 #include "player/PlayerPracticeControls.h"
-#include "player/ResourcePaths.h"
-#include "player/ValueSlider.h"
+#include "ui/ResourcePaths.h"
+#include "ui/ValueSlider.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
 #include "ui_MainWindow.h"
 #include "visualisation/SpectrumView.h"
@@ -203,11 +203,7 @@ void TonveraAppDelegate::menuAbout() {
 }
 
 QString TonveraAppDelegate::getApplicationPath() {
-    const QString executableDir = QCoreApplication::instance() != nullptr
-                                      ? QCoreApplication::applicationDirPath()
-                                      : QString();
-    return resources::locateFolder(qEnvironmentVariable("TONVERA_RESOURCE_DIR"), executableDir,
-                                   QStringLiteral(TONVERA_RESOURCE_DIR));
+    return resources::folder();
 }
 
 // ---- outlets ----------------------------------------------------------------------------------

@@ -66,7 +66,7 @@ class TonveraAppDelegate : public QObject {
     void menuAbout();
     // Opens a new settings window each time; the controller keeps no reference to it.
     void menuClickedSettings();
-    // The folder that holds the resource files; see player/ResourcePaths.h.
+    // The folder that holds the resource files; see ui/ResourcePaths.h.
     static QString getApplicationPath();
 
     // ---- transport and sound controls

@@ -12,9 +12,9 @@
 #include "logging/Console.h"
 #include "metronome/MetronomControls.h"
 #include "player/DisplayFormat.h"
-#include "player/ResourcePaths.h"
+#include "ui/ResourcePaths.h"
 #include "player/TonveraAppDelegate.h"
-#include "player/ValueSlider.h"
+#include "ui/ValueSlider.h"
 #include "ui_MainWindow.h"
 #include "visualisation/SpectrumView.h"
 

@@ -17,7 +17,7 @@
 #include "PlayerFixture.h"
 #include "audiolib/audiolib.h"
 #include "metronome/Metronom.h"
-#include "player/ValueSlider.h"
+#include "ui/ValueSlider.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
 #include "player/settingsfile/PracticeSettingsFile.h"
 #include "visualisation/GlobalSettings.h"

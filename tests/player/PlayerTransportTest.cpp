@@ -9,7 +9,7 @@
 #include <QUrl>
 
 #include "PlayerFixture.h"
-#include "player/ValueSlider.h"
+#include "ui/ValueSlider.h"
 #include "visualisation/GlobalSettings.h"
 #include "visualisation/SpectrumView.h"
 

@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "PlayerFixture.h"
-#include "player/ValueSlider.h"
+#include "ui/ValueSlider.h"
 #include "visualisation/SpectrumView.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "player/ResourcePaths.h"
+#include "ui/ResourcePaths.h"
 #include "player/TonveraAppDelegate.h"
 #include "support/TempHome.h"
 

@@ -1,7 +1,7 @@
 #include "player/settingsfile/PracticeSettingsApplier.h"
 
 #include "logging/Console.h"
-#include "metronome/NumberText.h"
+#include "ui/NumberText.h"
 #include "player/DisplayFormat.h"
 
 using Slider = PracticeControls::Slider;

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "metronome/NumberText.h"
+#include "ui/NumberText.h"
 #include "player/settingsfile/AtomicFileWrite.h"
 
 namespace {

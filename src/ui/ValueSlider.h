@@ -6,8 +6,8 @@
 // keyboard, wheel, or setValue() from outside, which is how tests act as the user) emit
 // userMoved(). The controller relies on this: setting a slider from code must not reach the
 // engine.
-#ifndef TONVERA_PLAYER_VALUESLIDER_H
-#define TONVERA_PLAYER_VALUESLIDER_H
+#ifndef TONVERA_UI_VALUESLIDER_H
+#define TONVERA_UI_VALUESLIDER_H
 
 #include <QSlider>
 

@@ -1,4 +1,4 @@
-#include "player/ValueSlider.h"
+#include "ui/ValueSlider.h"
 
 #include <climits>
 #include <cmath>

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "ui/NumberText.h"
 #include "player/settingsfile/AtomicFileWrite.h"
+#include "ui/NumberText.h"
 
 namespace {
 

@@ -121,7 +121,7 @@ const QStringList& TonveraAppDelegate::allAudioFileTypes() {
             << QStringLiteral("flac") << QStringLiteral("oga") << QStringLiteral("opus")
             << QStringLiteral("aac") << QStringLiteral("webm") << QStringLiteral("mka")
             << QStringLiteral("caf") << QStringLiteral("au") << QStringLiteral("wma")
-            << QStringLiteral("ac3") << QStringLiteral("wv") << QStringLiteral("ape");
+            << QStringLiteral("ac3") << QStringLiteral("wv");
         return all;
     }();
     return types;

@@ -103,6 +103,12 @@ TonveraAppDelegate::~TonveraAppDelegate() {
     // a half-destroyed controller.
     if (window_) {
         window_->removeEventFilter(this);
+        // Nor may a field that loses the focus while the window goes (editingFinished) reach
+        // handlers whose ui is already gone.
+        for (QObject* child : window_->findChildren<QObject*>()) {
+            child->removeEventFilter(this);
+            QObject::disconnect(child, nullptr, this, nullptr);
+        }
     }
 }
 

@@ -5,8 +5,8 @@
 
 #include "engine/SoundEngine.h"
 #include "logging/Console.h"
-#include "metronome/NumberText.h"
-#include "player/ResourcePaths.h"
+#include "ui/NumberText.h"
+#include "ui/ResourcePaths.h"
 
 Metronom::Metronom(QObject* parent) : QObject(parent), updateTimer_(this) {
     updateTimer_.setSingleShot(true);

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "metronome/Metronom.h"
-#include "metronome/NumberText.h"
-#include "player/ValueSlider.h"
+#include "ui/NumberText.h"
+#include "ui/ValueSlider.h"
 
 MetronomControls::MetronomControls(const Widgets& widgets, Metronom& metronom, const QString& image,
                                    const QString& alternateImage, QObject* parent)

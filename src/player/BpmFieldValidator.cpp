@@ -1,34 +1,50 @@
 #include "player/BpmFieldValidator.h"
 
-#include <QLocale>
+#include <QRegularExpression>
 #include <algorithm>
 
-BpmFieldValidator::BpmFieldValidator(int minimum, int maximum, QObject* parent)
-    : QIntValidator(minimum, maximum, parent) {
-    // Whatever the user's language: a group separator would let "1,20" through as 120.
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    setLocale(c);
+namespace {
+
+// Sign, whole digits, then an optional separator with its fraction digits.
+const QRegularExpression& numberShape() {
+    static const QRegularExpression shape(QStringLiteral("^([+-]?)(\\d*)(?:[.,]\\d*)?$"));
+    return shape;
 }
 
-QValidator::State BpmFieldValidator::validate(QString& input, int& pos) const {
-    for (const QChar ch : input) {
-        if (!ch.isDigit()) {
-            return Invalid;
-        }
+}  // namespace
+
+BpmFieldValidator::BpmFieldValidator(int minimum, int maximum, QObject* parent)
+    : QIntValidator(minimum, maximum, parent) {}
+
+QValidator::State BpmFieldValidator::validate(QString& input, int& /*pos*/) const {
+    const QRegularExpressionMatch match = numberShape().match(input);
+    if (!match.hasMatch()) {
+        return Invalid;
     }
-    return QIntValidator::validate(input, pos);
+    const QString digits = match.captured(2);
+    if (!match.captured(1).isEmpty() || digits.isEmpty() || digits.size() != input.size()) {
+        return Intermediate;  // a sign or a fraction: fixup() writes the whole number
+    }
+    bool ok = false;
+    const qlonglong value = digits.toLongLong(&ok);
+    return ok && value >= bottom() && value <= top() ? Acceptable : Intermediate;
 }
 
 void BpmFieldValidator::fixup(QString& input) const {
-    bool ok = false;
-    const qlonglong value = input.toLongLong(&ok);
-    if (!ok) {
-        // All digits, yet too long for a number: far above any range.
-        const bool digits = !input.isEmpty() && std::all_of(input.cbegin(), input.cend(),
-                                                            [](QChar ch) { return ch.isDigit(); });
-        input = QString::number(digits ? top() : bottom());
+    const QRegularExpressionMatch match = numberShape().match(input.trimmed());
+    const QString digits = match.hasMatch() ? match.captured(2) : QString();
+    if (digits.isEmpty()) {
+        input = QString::number(bottom());
         return;
     }
-    input = QString::number(std::clamp<qlonglong>(value, bottom(), top()));
+    const bool negative = match.captured(1) == QLatin1String("-");
+    bool ok = false;
+    const qlonglong magnitude = digits.toLongLong(&ok);
+    if (!ok) {
+        // All digits, yet too long for a number: far beyond either end.
+        input = QString::number(negative ? bottom() : top());
+        return;
+    }
+    input =
+        QString::number(std::clamp<qlonglong>(negative ? -magnitude : magnitude, bottom(), top()));
 }

@@ -1,9 +1,12 @@
 #include "player/DisplayFormat.h"
 
 #include <QLocale>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <string_view>
 
 namespace display {
 
@@ -14,21 +17,42 @@ QString formatNumber(float value) {
     if (std::isinf(value)) {
         return value < 0 ? QStringLiteral("-\u221E") : QStringLiteral("\u221E");
     }
-    const double magnitude = std::fabs(static_cast<double>(value));
-    QString digits;
-    if (magnitude >= 1e15) {
-        // Floats this large are whole numbers, hence already multiples of 0.05; the count of
-        // twentieths below would not fit 64 bits.
-        digits = QString::number(magnitude, 'f', 0) + QStringLiteral(",00");
-    } else {
-        // A float times 20 needs at most 24 + 3 significant bits, so the product is exact in
-        // double and ceil() finds the multiple without any decimal rounding error.
-        const auto twentieths = static_cast<std::int64_t>(std::ceil(magnitude * 20.0));
-        const std::int64_t whole = twentieths / 20;
-        const int hundredths = static_cast<int>(twentieths % 20) * 5;
-        digits = QString::number(whole) + QLatin1Char(',') +
-                 QStringLiteral("%1").arg(hundredths, 2, 10, QLatin1Char('0'));
+    // The shortest decimal text that reads back as this float is the value as the user set it
+    // (a slider step of 0.1, a typed 12.3); the float's exact binary value lies a hair beside it
+    // and would round on to the next twentieth.
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::fixed);
+    const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
+    const std::size_t point = text.find('.');
+    std::string whole(text.substr(0, point));
+    const std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    int hundredths = 0;
+    for (std::size_t i = 0; i < 2; ++i) {
+        hundredths = hundredths * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
     }
+    const bool beyondHundredths = fraction.size() > 2;  // shortest form: no trailing zeros
+    // Away from zero to the next multiple of 0.05 (a multiple stays).
+    int twentieths = hundredths / 5;
+    if (hundredths % 5 != 0 || beyondHundredths) {
+        ++twentieths;
+    }
+    if (twentieths == 20) {
+        twentieths = 0;
+        // Carry into the whole part, as decimal text: floats beyond 2^64 have no integer type.
+        std::size_t i = whole.size();
+        while (i > 0 && whole[i - 1] == '9') {
+            whole[--i] = '0';
+        }
+        if (i == 0) {
+            whole.insert(whole.begin(), '1');
+        } else {
+            ++whole[i - 1];
+        }
+    }
+    const QString digits = QString::fromStdString(whole) + QLatin1Char(',') +
+                           QStringLiteral("%1").arg(twentieths * 5, 2, 10, QLatin1Char('0'));
     // The sign follows the input, so -0.01 is written "-0,05"; -0 and 0 both give "0,00".
     return value < 0 ? QLatin1Char('-') + digits : digits;
 }

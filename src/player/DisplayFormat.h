@@ -10,8 +10,8 @@ namespace display {
 
 // The one number format of the value fields: moved away from zero to the next multiple of 0.05
 // (a multiple stays), exactly two decimals after a comma whatever the locale, no grouping, a
-// leading minus. The rounding works on the exact single-precision value, so 12.3f (stored a hair
-// above 12.3) gives "12,35".
+// leading minus. The rounding works on the value as it was set, the float's shortest decimal
+// form: 12.3f gives "12,30" although it is stored a hair above 12.3, and 12.34f gives "12,35".
 QString formatNumber(float value);
 
 // A number typed into a value field: a comma or a point as the decimal separator, blanks around

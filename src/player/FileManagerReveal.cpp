@@ -11,11 +11,11 @@
 FileManagerReveal::FileManagerReveal(QDBusConnection bus, QObject* parent)
     : QObject(parent),
       bus_(std::move(bus)),
-      folderOpener_([](const QUrl& folder) { return QDesktopServices::openUrl(folder); }) {}
+      fileOpener_([](const QUrl& file) { return QDesktopServices::openUrl(file); }) {}
 
 void FileManagerReveal::reveal(const QString& filePath) {
     if (!bus_.isConnected()) {
-        openFolderOf(filePath);
+        openFile(filePath);
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -33,17 +33,22 @@ void FileManagerReveal::reveal(const QString& filePath) {
                 if (reply.isError()) {
                     console(
                         "FileManagerReveal: file manager did not answer (%s), opening the "
-                        "folder",
+                        "file",
                         qUtf8Printable(reply.error().message()));
-                    openFolderOf(filePath);
+                    openFile(filePath);
                 }
             });
 }
 
-void FileManagerReveal::openFolderOf(const QString& filePath) {
-    const QUrl folder = QUrl::fromLocalFile(QFileInfo(filePath).absolutePath());
-    if (!folderOpener_ || !folderOpener_(folder)) {
-        console("FileManagerReveal: cannot open the folder %s",
-                qUtf8Printable(folder.toLocalFile()));
+void FileManagerReveal::openFile(const QString& filePath) {
+    // Without a file manager, a folder would open in nothing; the file itself opens in whatever
+    // the desktop reads text with.
+    const QUrl file = QUrl::fromLocalFile(QFileInfo(filePath).absoluteFilePath());
+    if (fileOpener_ && fileOpener_(file)) {
+        return;
+    }
+    console("FileManagerReveal: cannot open %s", qUtf8Printable(file.toLocalFile()));
+    if (notShown_) {
+        notShown_(file.toLocalFile());
     }
 }

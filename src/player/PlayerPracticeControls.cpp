@@ -6,7 +6,8 @@
 #include "engine/SoundEngine.h"
 #include "metronome/Metronom.h"
 #include "player/TonveraAppDelegate.h"
-#include "player/ValueSlider.h"
+#include "player/settingsfile/PracticeSettings.h"
+#include "ui/ValueSlider.h"
 
 PlayerPracticeControls::PlayerPracticeControls(TonveraAppDelegate& controller)
     : controller_(controller) {}
@@ -23,8 +24,14 @@ QString PlayerPracticeControls::musicFile() const {
     return QString::fromStdString(controller_.soundEngine().musicFile());
 }
 
-void PlayerPracticeControls::openMusic(const QString& path) {
+bool PlayerPracticeControls::openMusic(const QString& path) {
     controller_.open(path);
+    return controller_.soundEngine().musicAvailable();
+}
+
+void PlayerPracticeControls::keepForNextMusic(const PracticeSettings& settings) {
+    controller_.keepForNextMusic(settings.musicTempo, settings.musicPitch,
+                                 settings.musicSamplerate);
 }
 
 ValueSlider* PlayerPracticeControls::slider(Slider which) const {

@@ -21,7 +21,8 @@ class PlayerPracticeControls : public PracticeControls {
     void unlockController() override;
 
     QString musicFile() const override;
-    void openMusic(const QString& path) override;
+    bool openMusic(const QString& path) override;
+    void keepForNextMusic(const PracticeSettings& settings) override;
 
     float sliderValue(Slider slider) const override;
     void setSliderValue(Slider slider, float value) override;

@@ -3,8 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
 
@@ -18,9 +22,9 @@
 #include "player/DisplayFormat.h"
 #include "player/FileManagerReveal.h"
 #include "player/PlayerPracticeControls.h"
-#include "player/ResourcePaths.h"
-#include "player/ValueSlider.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
+#include "ui/ResourcePaths.h"
+#include "ui/ValueSlider.h"
 #include "ui_MainWindow.h"
 #include "visualisation/SpectrumView.h"
 
@@ -28,13 +32,27 @@ namespace {
 
 constexpr int kPositionTickMs = 100;
 
-QString chooseWithDialog(QWidget* parent, const QStringList& fileTypes) {
+QString patternsOf(const QStringList& fileTypes) {
     QStringList patterns;
     for (const QString& type : fileTypes) {
         patterns << QStringLiteral("*.") + type;
     }
-    const QString filter = QObject::tr("Audio files (%1)").arg(patterns.join(QLatin1Char(' ')));
-    return QFileDialog::getOpenFileName(parent, QObject::tr("Open Music"), QString(), filter);
+    return patterns.join(QLatin1Char(' '));
+}
+
+QString chooseWithDialog(QWidget* parent, const QStringList& filters) {
+    return QFileDialog::getOpenFileName(parent, QObject::tr("Open Music"), QString(),
+                                        filters.join(QStringLiteral(";;")));
+}
+
+void showWindowModalMessage(QWidget* parent, const QString& text) {
+    // Window-modal and not waiting: the caller (an open from a drop, a second start or a
+    // settings file) goes on, and the window stays blocked until the user has read it.
+    auto* box = new QMessageBox(QMessageBox::Warning, QCoreApplication::applicationName(), text,
+                                QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
 }
 
 }  // namespace
@@ -45,10 +63,17 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
       ui_(std::make_unique<Ui::MainWindow>()),
       soundEngine_(engine != nullptr ? engine : &SoundEngine::sharedSingleton()),
       fileChooser_(chooseWithDialog),
+      messageShower_(showWindowModalMessage),
       terminate_([] { QCoreApplication::quit(); }) {
     ui_->setupUi(window_.get());
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
             &TonveraAppDelegate::applicationWillTerminate);
+    noMusicTitle_ = window_->windowTitle();
+    noMusicFileText_ = ui_->labelFilename->text();
+    noMusicTimeText_ = ui_->labelTime->text();
+    // The desktop shows this beside the window (X11 takes it from the window itself).
+    window_->setWindowIcon(QIcon::fromTheme(QStringLiteral("tonvera"),
+                                            QIcon(resources::path(resources::kAppIconFormat))));
     setUpMetronomField();
     practiceControls_ = std::make_unique<PlayerPracticeControls>(*this);
     setPracticeSettingsDialogs(PracticeSettingsDialogs::forWindow(window_.get()));
@@ -56,14 +81,22 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
         // Made on first use: most runs never reach for the session bus.
         if (fileManager_ == nullptr) {
             fileManager_ = new FileManagerReveal(QDBusConnection::sessionBus(), this);
+            fileManager_->setNotShown([this](const QString& shownPath) {
+                tellUser(tr("The log file is %1").arg(QDir::toNativeSeparators(shownPath)));
+            });
         }
         fileManager_->reveal(path);
     };
-    // Space plays and pauses wherever the focus is in the window; a value field still takes a
-    // typed blank, because line edits claim printable keys before shortcuts see them.
+    // Space plays and pauses wherever the focus is in the window. Line edits claim printable
+    // keys before shortcuts see them, so the number fields (which never need a blank) are
+    // watched and let Space through to the shortcut.
     ui_->menuItemPlayPause->setShortcutContext(Qt::WindowShortcut);
     window_->addAction(ui_->menuItemPlayPause);
     window_->installEventFilter(this);
+    for (QLineEdit* field :
+         {ui_->labelTempo, ui_->labelPitch, ui_->labelRate, ui_->labelMetronomBPM}) {
+        field->installEventFilter(this);
+    }
     updateTimer_.setInterval(kPositionTickMs);
     setPlayButtonImage(false);
     connectControls();
@@ -74,6 +107,12 @@ TonveraAppDelegate::~TonveraAppDelegate() {
     // a half-destroyed controller.
     if (window_) {
         window_->removeEventFilter(this);
+        // Nor may a field that loses the focus while the window goes (editingFinished) reach
+        // handlers whose ui is already gone.
+        for (QObject* child : window_->findChildren<QObject*>()) {
+            child->removeEventFilter(this);
+            QObject::disconnect(child, nullptr, this, nullptr);
+        }
     }
 }
 
@@ -82,6 +121,25 @@ const QStringList& TonveraAppDelegate::openFileTypes() {
         QStringLiteral("wav"), QStringLiteral("mp4"), QStringLiteral("m4a"), QStringLiteral("mp3"),
         QStringLiteral("mp1"), QStringLiteral("mp2"), QStringLiteral("ogg"), QStringLiteral("aif")};
     return types;
+}
+
+const QStringList& TonveraAppDelegate::allAudioFileTypes() {
+    // FFmpeg recognises the content, not the name; these are the names such audio goes by.
+    static const QStringList types = [] {
+        QStringList all = openFileTypes();
+        all << QStringLiteral("wave") << QStringLiteral("aiff") << QStringLiteral("aifc")
+            << QStringLiteral("flac") << QStringLiteral("oga") << QStringLiteral("opus")
+            << QStringLiteral("aac") << QStringLiteral("webm") << QStringLiteral("mka")
+            << QStringLiteral("caf") << QStringLiteral("au") << QStringLiteral("wma")
+            << QStringLiteral("ac3") << QStringLiteral("wv");
+        return all;
+    }();
+    return types;
+}
+
+QStringList TonveraAppDelegate::openFileFilters() {
+    return {tr("Music files (%1)").arg(patternsOf(openFileTypes())),
+            tr("All audio files (%1)").arg(patternsOf(allAudioFileTypes())), tr("All files (*)")};
 }
 
 void TonveraAppDelegate::connectControls() {
@@ -174,6 +232,19 @@ void TonveraAppDelegate::showMainApplicationWindow() {
 }
 
 bool TonveraAppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride && watched != window_.get()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            // Left unaccepted, so the play/pause shortcut takes the key instead of the field.
+            event->ignore();
+            return true;
+        }
+    }
+    if (watched == window_.get() && event->type() == QEvent::Show) {
+        // Queued, so a message sits on a window that is already on screen.
+        QMetaObject::invokeMethod(this, &TonveraAppDelegate::showWaitingMessages,
+                                  Qt::QueuedConnection);
+    }
     if (watched == window_.get() && event->type() == QEvent::Close) {
         if (windowShouldClose(window_.get())) {
             event->accept();
@@ -220,11 +291,7 @@ void TonveraAppDelegate::menuAbout() {
 }
 
 QString TonveraAppDelegate::getApplicationPath() {
-    const QString executableDir = QCoreApplication::instance() != nullptr
-                                      ? QCoreApplication::applicationDirPath()
-                                      : QString();
-    return resources::locateFolder(qEnvironmentVariable("TONVERA_RESOURCE_DIR"), executableDir,
-                                   QStringLiteral(TONVERA_RESOURCE_DIR));
+    return resources::folder();
 }
 
 // ---- outlets ----------------------------------------------------------------------------------

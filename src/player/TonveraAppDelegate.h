@@ -8,9 +8,11 @@
 #define TONVERA_PLAYER_TONVERAAPPDELEGATE_H
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -31,7 +33,6 @@ class QLineEdit;
 class QMainWindow;
 class QMenu;
 class QPushButton;
-class QWidget;
 class SoundEngine;
 class SpectrumView;
 class ValueSlider;
@@ -43,18 +44,25 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     Q_OBJECT
 
   public:
-    // Returns the chosen path, or an empty string when the user cancelled.
-    using FileChooser = std::function<QString(QWidget* parent, const QStringList& fileTypes)>;
+    // Returns the chosen path, or an empty string when the user cancelled. `filters` are name
+    // filters as QFileDialog takes them ("Music files (*.wav *.mp3)"), the first one chosen.
+    using FileChooser = std::function<QString(QWidget* parent, const QStringList& filters)>;
     // Shows a file in the desktop's file manager.
     using FileShower = std::function<void(const QString& path)>;
+    // Tells the user something in one sentence, window-modal on `parent`, without blocking.
+    using MessageShower = std::function<void(QWidget* parent, const QString& text)>;
 
     // `engine` is the shared engine in the program; tests hand in their own. The window is
     // created here but shown only by showMainApplicationWindow().
     explicit TonveraAppDelegate(SoundEngine* engine = nullptr, QObject* parent = nullptr);
     ~TonveraAppDelegate() override;
 
-    // The file types the open panel offers, in this order.
+    // The file types the open panel offers first, in this order.
     static const QStringList& openFileTypes();
+    // Every file type the decoder reads, for the panel's "All audio files" choice.
+    static const QStringList& allAudioFileTypes();
+    // The open panel's choices: the types above, all audio files, all files.
+    static QStringList openFileFilters();
 
     // ---- start-up, window and menus
     void applicationDidFinishLaunching();
@@ -71,9 +79,11 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     bool applicationOpenFile(const QString& path);
     void menuOpenLogFile();
     void menuAbout();
-    // Opens a new settings window each time; the controller keeps no reference to it.
+    // Opens the settings window, or raises it when it is open already.
     void menuClickedSettings();
-    // The folder that holds the resource files; see player/ResourcePaths.h.
+    // The open settings window, or null.
+    QWidget* settingsWindow() const { return settingsWindow_; }
+    // The folder that holds the resource files; see ui/ResourcePaths.h.
     static QString getApplicationPath();
 
     // ---- transport and sound controls
@@ -89,9 +99,13 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
 
     // ---- opening files, position and time
     void menuOpenFile();
-    // The one entry for opening music. A failure changes nothing in the window (the engine
-    // logs it).
+    // The one entry for opening music. On a failure (the engine has freed the old music and
+    // logged why) the window shows that no music is open and tells the user why in a sentence.
     void open(const QString& path);
+    // Tempo, pitch and rate of a practice set-up whose music could not be opened: the next
+    // music that opens plays with them (the rate held within that file's range) instead of its
+    // own. Moving those controls while no music is open changes what is kept.
+    void keepForNextMusic(float tempo, float pitch, float samplerate);
     void updatePositionSlider();
     void sliderPositionMoved();
 
@@ -135,6 +149,7 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     // ---- replaceable platform services (tests use them to stay without dialogs)
     void setFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
     void setFileShower(FileShower shower) { fileShower_ = std::move(shower); }
+    void setMessageShower(MessageShower shower) { messageShower_ = std::move(shower); }
     void setTerminator(std::function<void()> terminate) { terminate_ = std::move(terminate); }
     // The panels and alerts of the practice settings commands.
     void setPracticeSettingsDialogs(PracticeSettingsDialogs dialogs);
@@ -143,16 +158,37 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // A practice set-up waiting for music (see keepForNextMusic).
+    struct KeptSound {
+        float tempo = 0.0F;
+        float pitch = 0.0F;
+        float samplerate = 0.0F;
+    };
+
     void connectControls();
     // The BPM field's validator: whole numbers in the range a musician practises with.
     void setUpMetronomField();
     // Launch: the metronome, its click loaded through the engine, and its controls.
     void createMetronom();
     void setPlayButtonImage(bool playing);
+    // What the window shows with no music: as at start, and no position tick.
+    void showNoMusic();
+    // Messages that come before the window is on screen wait for it.
+    void tellUser(const QString& text);
+    void showWaitingMessages();
+    // The kept set-up, if any, applied to music that has just opened.
+    void applyKeptSound();
+    // A sound control moved while a set-up is kept and no music is open: what is kept follows.
+    void keepWhileNoMusic(float KeptSound::*member, float value);
     void clearKeyboardFocus();
-    // Reads a typed value field; on text that is no number it rewrites the field from its slider
-    // and returns nothing, so the engine stays as it was.
-    std::optional<float> takeTypedValue(QLineEdit* field, ValueSlider* slider);
+    // Applies a typed value field: held within its slider's range, to the engine (through
+    // `setter`) and the slider. Text that is no number leaves the engine alone, beeps and shows
+    // `playing` again.
+    void applyTypedValue(QLineEdit* field, ValueSlider* slider, float playing,
+                         void (SoundEngine::*setter)(float), float KeptSound::*kept,
+                         const char* consoleFormat);
+    // What the engine plays for one of its values; without music, what the slider holds.
+    float playingValue(float (SoundEngine::*getter)() const, const ValueSlider* slider) const;
 
     std::unique_ptr<QMainWindow> window_;
     std::unique_ptr<Ui::MainWindow> ui_;
@@ -163,6 +199,15 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     std::recursive_mutex controllerLock_;
     FileChooser fileChooser_;
     FileShower fileShower_;
+    MessageShower messageShower_;
+    QStringList waitingMessages_;
+    std::optional<KeptSound> keptSound_;
+    // The no-music texts as the interface resource gives them.
+    QString noMusicTitle_;
+    QString noMusicFileText_;
+    QString noMusicTimeText_;
+    // The one settings window, while it is open.
+    QPointer<QWidget> settingsWindow_;
     std::function<void()> terminate_;
     FileManagerReveal* fileManager_ = nullptr;  // owned by this object (QObject child)
     // Declared after the window and its ui, so they go first and never outlive the widgets.

@@ -9,10 +9,10 @@
 #include "metronome/MetronomControls.h"
 #include "player/BpmFieldValidator.h"
 #include "player/PlayerPracticeControls.h"
-#include "player/ResourcePaths.h"
 #include "player/TonveraAppDelegate.h"
-#include "player/ValueSlider.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
+#include "ui/ResourcePaths.h"
+#include "ui/ValueSlider.h"
 #include "ui_MainWindow.h"
 #include "visualisation/SettingsController.h"
 
@@ -39,7 +39,14 @@ void TonveraAppDelegate::createMetronom() {
 }
 
 void TonveraAppDelegate::menuClickedSettings() {
-    SettingsController::showNew(window_.get());
+    // One settings window: a second choice of the command brings the open one forward.
+    if (settingsWindow_) {
+        settingsWindow_->show();
+        settingsWindow_->raise();
+        settingsWindow_->activateWindow();
+        return;
+    }
+    settingsWindow_ = SettingsController::showNew(window_.get());
 }
 
 void TonveraAppDelegate::setPracticeSettingsDialogs(PracticeSettingsDialogs dialogs) {

@@ -7,14 +7,18 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPushButton>
+#include <algorithm>
+#include <utility>
 
+#include "audiolib/audiolib.h"
 #include "engine/SoundEngine.h"
 #include "logging/Console.h"
 #include "metronome/MetronomControls.h"
 #include "player/DisplayFormat.h"
-#include "player/ResourcePaths.h"
+#include "player/OpenFailure.h"
 #include "player/TonveraAppDelegate.h"
-#include "player/ValueSlider.h"
+#include "ui/ResourcePaths.h"
+#include "ui/ValueSlider.h"
 #include "ui_MainWindow.h"
 #include "visualisation/GlobalSettings.h"
 #include "visualisation/SpectrumView.h"
@@ -67,6 +71,7 @@ void TonveraAppDelegate::clickedPlayButton() {
 void TonveraAppDelegate::sliderTempoMoved() {
     const float value = ui_->sliderTempo->floatValue();
     soundEngine_->setTempo(value);
+    keepWhileNoMusic(&KeptSound::tempo, value);
     ui_->labelTempo->setText(formatNumber(value));
     console("slideTempoMoved: %f", static_cast<double>(value));
 }
@@ -74,12 +79,14 @@ void TonveraAppDelegate::sliderTempoMoved() {
 void TonveraAppDelegate::sliderPitchMoved() {
     const float value = ui_->sliderPitch->floatValue();
     soundEngine_->setPitch(value);
+    keepWhileNoMusic(&KeptSound::pitch, value);
     ui_->labelPitch->setText(formatNumber(value));
 }
 
 void TonveraAppDelegate::sliderRateMoved() {
     const float value = ui_->sliderRate->floatValue();
     soundEngine_->setSamplerate(value);
+    keepWhileNoMusic(&KeptSound::samplerate, value);
     ui_->labelRate->setText(formatNumber(value));
 }
 
@@ -87,51 +94,62 @@ void TonveraAppDelegate::sliderVolumeMoved() {
     soundEngine_->setVolume(ui_->sliderVolume->floatValue());
 }
 
-std::optional<float> TonveraAppDelegate::takeTypedValue(QLineEdit* field, ValueSlider* slider) {
+void TonveraAppDelegate::applyTypedValue(QLineEdit* field, ValueSlider* slider, float playing,
+                                         void (SoundEngine::*setter)(float), float KeptSound::*kept,
+                                         const char* consoleFormat) {
     // Return on an unchanged field (or leaving it) must not re-send the shown, rounded value:
     // 12.34 shown as "12,35" would otherwise become 12.35.
     if (!field->isModified()) {
-        return std::nullopt;
+        return;
     }
     field->setModified(false);
-    const std::optional<float> value = display::parseNumber(field->text());
-    if (!value) {
+    const std::optional<float> typed = display::parseNumber(field->text());
+    if (!typed) {
         console("%s: not a number: \"%s\"", qUtf8Printable(field->objectName()),
                 qUtf8Printable(field->text()));
         QApplication::beep();
-        field->setText(formatNumber(slider->floatValue()));
+        field->setText(formatNumber(playing));
+        return;
     }
-    return value;
+    // Held within the slider's range: beyond it the engine may refuse the value and go on with
+    // the old one while the field showed the new. A value that had to be held is shown as
+    // applied; one within the range keeps its typed text.
+    const float value = std::clamp(*typed, slider->floatMinimum(), slider->floatMaximum());
+    (soundEngine_->*setter)(value);
+    keepWhileNoMusic(kept, value);
+    slider->setFloatValue(value);
+    if (value != *typed) {
+        field->setText(formatNumber(value));
+    }
+    console(consoleFormat, static_cast<double>(value));
+}
+
+float TonveraAppDelegate::playingValue(float (SoundEngine::*getter)() const,
+                                       const ValueSlider* slider) const {
+    // The slider may hold a rounded or clamped copy; the engine has what is heard.
+    return soundEngine_->musicAvailable() ? (soundEngine_->*getter)() : slider->floatValue();
 }
 
 void TonveraAppDelegate::textTempoChanged() {
-    if (const auto value = takeTypedValue(ui_->labelTempo, ui_->sliderTempo)) {
-        // The engine gets the value as typed, even beyond the slider's range; the field keeps
-        // the typed text.
-        soundEngine_->setTempo(*value);
-        ui_->sliderTempo->setFloatValue(*value);
-        console("textTempoChanged: %f", static_cast<double>(*value));
-    }
+    applyTypedValue(ui_->labelTempo, ui_->sliderTempo,
+                    playingValue(&SoundEngine::tempo, ui_->sliderTempo), &SoundEngine::setTempo,
+                    &KeptSound::tempo, "textTempoChanged: %f");
 }
 
 void TonveraAppDelegate::textPitchChanged() {
-    if (const auto value = takeTypedValue(ui_->labelPitch, ui_->sliderPitch)) {
-        soundEngine_->setPitch(*value);
-        ui_->sliderPitch->setFloatValue(*value);
-        console("textPitchChanged: %f", static_cast<double>(*value));
-    }
+    applyTypedValue(ui_->labelPitch, ui_->sliderPitch,
+                    playingValue(&SoundEngine::pitch, ui_->sliderPitch), &SoundEngine::setPitch,
+                    &KeptSound::pitch, "textPitchChanged: %f");
 }
 
 void TonveraAppDelegate::textRateChanged() {
-    if (const auto value = takeTypedValue(ui_->labelRate, ui_->sliderRate)) {
-        soundEngine_->setSamplerate(*value);
-        ui_->sliderRate->setFloatValue(*value);
-        console("textRateChanged: %f", static_cast<double>(*value));
-    }
+    applyTypedValue(ui_->labelRate, ui_->sliderRate,
+                    playingValue(&SoundEngine::samplerate, ui_->sliderRate),
+                    &SoundEngine::setSamplerate, &KeptSound::samplerate, "textRateChanged: %f");
 }
 
 void TonveraAppDelegate::menuOpenFile() {
-    const QString path = fileChooser_ ? fileChooser_(window_.get(), openFileTypes()) : QString();
+    const QString path = fileChooser_ ? fileChooser_(window_.get(), openFileFilters()) : QString();
     if (path.isEmpty()) {
         return;  // cancelled: nothing happens, nothing is logged
     }
@@ -145,7 +163,12 @@ void TonveraAppDelegate::open(const QString& path) {
     engine.setSoundQuality(
         static_cast<SoundQuality>(GlobalSettings::sharedSingleton().soundQuality()));
     if (!engine.open(path.toStdString())) {
-        return;  // the engine has logged it; the window keeps what the previous music set
+        // Read at once: the library's error code belongs to this thread's last call, which was
+        // the engine's failed open.
+        const int errorCode = BASS_ErrorGetCode();
+        showNoMusic();
+        tellUser(openFailureText(path, errorCode));
+        return;
     }
     Ui::MainWindow& ui = *ui_;
     setPlayButtonImage(false);
@@ -169,8 +192,73 @@ void TonveraAppDelegate::open(const QString& path) {
     ui.labelRate->setText(formatNumber(ui.sliderRate->floatValue()));
 
     ui.sliderPosition->setFloatRange(0.0F, static_cast<float>(engine.length()));
+    applyKeptSound();
     // One position timer for the whole run: start() on a running timer restarts it.
     updateTimer_.start();
+}
+
+void TonveraAppDelegate::showNoMusic() {
+    Ui::MainWindow& ui = *ui_;
+    updateTimer_.stop();
+    setPlayButtonImage(false);
+    ui.labelFilename->setText(noMusicFileText_);
+    ui.labelFilename->setToolTip(QString());
+    window_->setWindowTitle(noMusicTitle_);
+    ui.labelTime->setText(noMusicTimeText_);
+    ui.sliderPosition->setFloatRange(0.0F, 0.0F);
+    // The view goes black, as before anything played.
+    SpectrumView* view = ui.spectrumView;
+    view->setSpecData({});
+    view->update();
+}
+
+void TonveraAppDelegate::keepForNextMusic(float tempo, float pitch, float samplerate) {
+    keptSound_ = KeptSound{tempo, pitch, samplerate};
+}
+
+void TonveraAppDelegate::keepWhileNoMusic(float KeptSound::*member, float value) {
+    if (keptSound_ && !soundEngine_->musicAvailable()) {
+        (*keptSound_).*member = value;
+    }
+}
+
+void TonveraAppDelegate::applyKeptSound() {
+    if (!keptSound_) {
+        return;
+    }
+    const KeptSound kept = *keptSound_;
+    keptSound_.reset();
+    // As a settings file applies them: the controls hold the values within their ranges, and
+    // the engine gets what they accepted.
+    Ui::MainWindow& ui = *ui_;
+    ui.sliderTempo->setFloatValue(kept.tempo);
+    ui.sliderPitch->setFloatValue(kept.pitch);
+    ui.sliderRate->setFloatValue(kept.samplerate);
+    ui.labelTempo->setText(formatNumber(ui.sliderTempo->floatValue()));
+    ui.labelPitch->setText(formatNumber(ui.sliderPitch->floatValue()));
+    ui.labelRate->setText(formatNumber(ui.sliderRate->floatValue()));
+    soundEngine_->setPitch(ui.sliderPitch->floatValue());
+    soundEngine_->setTempo(ui.sliderTempo->floatValue());
+    soundEngine_->setSamplerate(ui.sliderRate->floatValue());
+    console("open: applied the kept practice settings");
+}
+
+void TonveraAppDelegate::tellUser(const QString& text) {
+    // Before the window is on screen a window-modal message would have nothing to sit on.
+    if (!window_->isVisible()) {
+        waitingMessages_ << text;
+        return;
+    }
+    if (messageShower_) {
+        messageShower_(window_.get(), text);
+    }
+}
+
+void TonveraAppDelegate::showWaitingMessages() {
+    const QStringList waiting = std::exchange(waitingMessages_, {});
+    for (const QString& text : waiting) {
+        tellUser(text);
+    }
 }
 
 void TonveraAppDelegate::updatePositionSlider() {

@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QRadioButton>
+#include <QShortcut>
 
 #include "logging/Console.h"
 #include "ui_Settings.h"
@@ -21,6 +22,9 @@ SettingsController::SettingsController(QWidget* parent, GlobalSettings* settings
       ui_(std::make_unique<Ui::Settings>()),
       settings_(settings != nullptr ? *settings : GlobalSettings::sharedSingleton()) {
     setAttribute(Qt::WA_DeleteOnClose);
+    // Esc closes it, as it closes a dialog.
+    auto* closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(closeKey, &QShortcut::activated, this, &QWidget::close);
     ui_->setupUi(this);
     ui_->maxtrixVisualization->setId(ui_->buttonFFT, RowFFT);
     ui_->maxtrixVisualization->setId(ui_->buttonWave, RowWave);

@@ -20,7 +20,7 @@ PROGRAMS = [
     "cmake", "ninja", "pkg-config", "g++", "git", "clang-format",
     "python3", "dbus-daemon", "desktop-file-validate",
     "soundstretch", "rubberband", "sox", "ffmpeg", "ffprobe",
-    "Xvfb", "xauth", "xdotool", "convert",
+    "Xvfb", "xauth", "xdotool", "convert", "clang++",
 ]
 SYSTEM_PATH = "/usr/bin:/bin:/usr/sbin:/sbin"
 

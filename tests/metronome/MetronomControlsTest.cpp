@@ -13,7 +13,7 @@
 #include "audiolib/audiolib.h"
 #include "metronome/Metronom.h"
 #include "metronome/MetronomControls.h"
-#include "player/ValueSlider.h"
+#include "ui/ValueSlider.h"
 
 namespace {
 

@@ -15,8 +15,14 @@ using display::rateRange;
 
 TEST(FormatNumber, RoundsAwayFromZeroToTwentiethsWithACommaAndTwoDecimals) {
     EXPECT_EQ(formatNumber(12.34F), "12,35");
-    // 12.3f is stored a hair above 12.3, so it moves on to the next multiple.
-    EXPECT_EQ(formatNumber(12.3F), "12,35");
+    // Rounded from the value as set, not from the float a hair above it: one 0.1 slider step
+    // shows 0,10, not 0,15.
+    EXPECT_EQ(formatNumber(12.3F), "12,30");
+    EXPECT_EQ(formatNumber(0.1F), "0,10");
+    EXPECT_EQ(formatNumber(-0.3F), "-0,30");
+    EXPECT_EQ(formatNumber(12.31F), "12,35");
+    // Rounding up carries into the whole part.
+    EXPECT_EQ(formatNumber(99.99F), "100,00");
     // Exact multiples stay.
     EXPECT_EQ(formatNumber(12.25F), "12,25");
     EXPECT_EQ(formatNumber(-2.0F), "-2,00");
@@ -50,7 +56,7 @@ TEST(FormatNumber, ExtremeValuesGiveTextNotACrash) {
     EXPECT_TRUE(big.endsWith(",00")) << big.toStdString();
     EXPECT_EQ(big.size(), 39 + 3);  // 3.4e38 has 39 digits
     EXPECT_TRUE(formatNumber(-biggest).startsWith('-'));
-    // A value just under the 64-bit limit of the exact path still rounds correctly.
+    // Large floats are whole numbers, written with all their digits.
     EXPECT_EQ(formatNumber(1e14F), "100000000376832,00");
     EXPECT_FALSE(formatNumber(std::nanf("")).isEmpty());
     EXPECT_FALSE(formatNumber(std::numeric_limits<float>::infinity()).isEmpty());

@@ -1,5 +1,5 @@
-// Showing the log file: through the desktop's file manager on D-Bus, or by opening its folder
-// when no file manager answers.
+// Showing the log file: through the desktop's file manager on D-Bus, or by opening the file
+// itself when no file manager answers, and saying where it is when that fails too.
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
@@ -59,18 +59,26 @@ class PrivateBus {
 
 }  // namespace
 
-TEST(FileManagerReveal, WithoutASessionBusTheFolderIsOpened) {
+TEST(FileManagerReveal, WithoutASessionBusTheFileIsOpenedOrItsPlaceTold) {
     testsupport::TempDir tmp;
     const QString log = QString::fromStdString(tmp.file("tonvera_log.txt"));
     FileManagerReveal reveal(QDBusConnection(QStringLiteral("tonvera-test-no-such-bus")));
     QList<QUrl> opened;
-    reveal.setFolderOpener([&opened](const QUrl& url) {
+    bool opens = true;
+    reveal.setFileOpener([&opened, &opens](const QUrl& url) {
         opened << url;
-        return true;
+        return opens;
     });
+    QStringList told;
+    reveal.setNotShown([&told](const QString& path) { told << path; });
     reveal.reveal(log);
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_EQ(opened.first(), QUrl::fromLocalFile(QString::fromStdString(tmp.path())));
+    EXPECT_EQ(opened.first(), QUrl::fromLocalFile(log));
+    EXPECT_TRUE(told.isEmpty());
+    // No application for it either: the caller hears where the file is.
+    opens = false;
+    reveal.reveal(log);
+    EXPECT_EQ(told, QStringList{log});
 }
 
 TEST(FileManagerReveal, AFileManagerOnTheBusShowsTheFileSelected) {
@@ -87,30 +95,31 @@ TEST(FileManagerReveal, AFileManagerOnTheBusShowsTheFileSelected) {
     testsupport::TempDir tmp;
     const QString log = QString::fromStdString(tmp.file("tonvera log.txt"));
     FileManagerReveal reveal(bus.connect("tonvera-test-fm-client"));
-    int folderOpens = 0;
-    reveal.setFolderOpener([&folderOpens](const QUrl&) { return ++folderOpens > 0; });
+    int fileOpens = 0;
+    reveal.setFileOpener([&fileOpens](const QUrl&) { return ++fileOpens > 0; });
     reveal.reveal(log);
     ASSERT_TRUE(QTest::qWaitFor([&fake] { return !fake.shown.isEmpty(); }, 10000));
     EXPECT_EQ(fake.shown, QStringList{QUrl::fromLocalFile(log).toString()});
     QTest::qWait(100);  // an error reply, if any, would arrive now
-    EXPECT_EQ(folderOpens, 0);
+    EXPECT_EQ(fileOpens, 0);
 }
 
-TEST(FileManagerReveal, ABusWithoutAFileManagerFallsBackToTheFolder) {
+TEST(FileManagerReveal, ABusWithoutAFileManagerFallsBackToOpeningTheFile) {
     PrivateBus bus;
     if (!bus.ok())
         GTEST_SKIP() << "dbus-daemon not available";
     testsupport::TempDir tmp;
     FileManagerReveal reveal(bus.connect("tonvera-test-fm-lonely"));
     QList<QUrl> opened;
-    reveal.setFolderOpener([&opened](const QUrl& url) {
+    reveal.setFileOpener([&opened](const QUrl& url) {
         opened << url;
         return true;
     });
-    reveal.reveal(QString::fromStdString(tmp.file("tonvera_log.txt")));
+    const QString log = QString::fromStdString(tmp.file("tonvera_log.txt"));
+    reveal.reveal(log);
     ASSERT_TRUE(QTest::qWaitFor([&opened] { return !opened.isEmpty(); },
                                 FileManagerReveal::kCallTimeoutMs + 5000));
-    EXPECT_EQ(opened.first(), QUrl::fromLocalFile(QString::fromStdString(tmp.path())));
+    EXPECT_EQ(opened.first(), QUrl::fromLocalFile(log));
 }
 
 #include "FileManagerRevealTest.moc"

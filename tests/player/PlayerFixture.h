@@ -29,6 +29,7 @@ class PlayerTest : public ::testing::Test {
             return chooserAnswer_;
         });
         delegate_->setTerminator([this] { ++terminations_; });
+        delegate_->setMessageShower([this](QWidget*, const QString& text) { told_ << text; });
         delegate_->applicationDidFinishLaunching();
         QCoreApplication::processEvents();
     }
@@ -71,6 +72,8 @@ class PlayerTest : public ::testing::Test {
     QStringList offeredTypes_;
     int chooserCalls_ = 0;
     int terminations_ = 0;
+    // What the window told the user, in order.
+    QStringList told_;
 };
 
 #endif

@@ -11,7 +11,7 @@
 #include "audiolib/audiolib.h"
 #include "metronome/Metronom.h"
 #include "metronome/MetronomControls.h"
-#include "player/ValueSlider.h"
+#include "ui/ValueSlider.h"
 
 namespace {
 
@@ -145,17 +145,23 @@ TEST_F(PlayerMetronomTest, TheBpmFieldTakesWholeNumbersAndHoldsThemInRange) {
     ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
     typeBpm(field, "96");
     EXPECT_EQ(field->text(), "96");
-    // Letters, signs and separators are refused as they are typed.
+    // Letters and a sign inside the number are refused as they are typed; a fraction is taken
+    // and dropped, so its digits never join the whole number.
     typeBpm(field, "1x2-0,5");
     EXPECT_EQ(field->text(), "120");
+    typeBpm(field, "90,5");
+    EXPECT_EQ(field->text(), "90");
+    typeBpm(field, "100.9");
+    EXPECT_EQ(field->text(), "100");
     // Too slow or too fast is held at the nearer end when the user is done.
     typeBpm(field, "5");
     EXPECT_EQ(field->text(), "20");
+    typeBpm(field, "-60");
+    EXPECT_EQ(field->text(), "20");
     typeBpm(field, "999");
     EXPECT_EQ(field->text(), "400");
-    // A fourth digit cannot make it larger still.
     typeBpm(field, "1000");
-    EXPECT_EQ(field->text(), "100");
+    EXPECT_EQ(field->text(), "400");
     // What is typed is what plays.
     typeBpm(field, "5");
     clickBox();

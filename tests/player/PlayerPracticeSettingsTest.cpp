@@ -1,6 +1,7 @@
 // The practice settings menu commands on the real window and engine, with the panels and alerts
 // answered by the test; and the settings window command.
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -17,9 +18,9 @@
 #include "PlayerFixture.h"
 #include "audiolib/audiolib.h"
 #include "metronome/Metronom.h"
-#include "player/ValueSlider.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
 #include "player/settingsfile/PracticeSettingsFile.h"
+#include "ui/ValueSlider.h"
 #include "visualisation/GlobalSettings.h"
 #include "visualisation/SettingsController.h"
 
@@ -221,6 +222,43 @@ TEST_F(PlayerPracticeSettingsTest, WithoutMusicOpenTheStoredMusicLoadsWithoutAsk
     EXPECT_TRUE(d().metronom()->isRunning());
 }
 
+TEST_F(PlayerPracticeSettingsTest, MissingStoredMusicIsToldAndTheSetUpWaitsForTheNextOpen) {
+    PracticeSettings settings;
+    settings.musicFile = settingsPath("moved away.wav");
+    settings.musicVolume = 50.0F;
+    settings.musicTempo = -10.0F;
+    settings.musicSamplerate = 28000.0F;  // below the rate range the window has without music
+    settings.musicPitch = 3.0F;
+    settings.metronomBpm = QVariant(100);
+    settings.metronomAutostart = 1;
+    settings.metronomVolume = 80.0F;
+    ASSERT_EQ(PracticeSettingsFile::write(settingsPath("p.sps"), settings), QString());
+
+    openAnswer_ = settingsPath("p.sps");
+    load();
+    EXPECT_FALSE(engine_.musicAvailable());
+    ASSERT_TRUE(waitFor([this] { return told_.size() == 1; }));
+    EXPECT_TRUE(told_.first().contains("moved away.wav")) << told_.first().toStdString();
+    EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), -10.0F);
+
+    // The user finds the music and opens it: it plays as the set-up says, not as a fresh file.
+    d().open(wav("found.wav", 2.0, 22050));
+    ASSERT_TRUE(engine_.musicAvailable());
+    EXPECT_FLOAT_EQ(engine_.tempo(), -10.0F);
+    EXPECT_FLOAT_EQ(engine_.pitch(), 3.0F);
+    EXPECT_FLOAT_EQ(engine_.samplerate(), 28000.0F);
+    EXPECT_EQ(d().labelTempo()->text(), "-10,00");
+    EXPECT_EQ(d().labelPitch()->text(), "3,00");
+    EXPECT_EQ(d().labelRate()->text(), "28000,00");
+    EXPECT_EQ(d().labelMetronomBPM()->text(), "100");
+    EXPECT_TRUE(d().buttonMetronomStartWithMusic()->isChecked());
+    EXPECT_FLOAT_EQ(clickVolume(), 0.80F);
+    // Only once: the open after that starts from the file again.
+    d().open(wav("other.wav", 1.0, 22050));
+    EXPECT_FLOAT_EQ(engine_.tempo(), 0.0F);
+    EXPECT_FLOAT_EQ(engine_.samplerate(), 22050.0F);
+}
+
 TEST_F(PlayerPracticeSettingsTest, LoadingLeavesARunningMetronomeRunning) {
     QTest::mouseClick(d().buttonMetronomPlay(), Qt::LeftButton);
     ASSERT_TRUE(d().metronom()->isRunning());
@@ -297,7 +335,7 @@ TEST_F(PlayerPracticeSettingsTest, CancelledPanelsChangeNothing) {
     expectThePracticeSetUp();
 }
 
-TEST_F(PlayerTest, EachChoiceOfSettingsOpensItsOwnSettingsWindow) {
+TEST_F(PlayerTest, TheSettingsCommandRaisesItsOneWindowAndEscClosesIt) {
     GlobalSettings& settings = GlobalSettings::sharedSingleton();
     const std::int32_t previous = settings.spectrumType();
     settings.setSpectrumType(SpectrumTypeWaveForm);
@@ -306,17 +344,25 @@ TEST_F(PlayerTest, EachChoiceOfSettingsOpensItsOwnSettingsWindow) {
     command->trigger();
     command->trigger();
     const QList<SettingsController*> windows = d().window()->findChildren<SettingsController*>();
-    ASSERT_EQ(windows.size(), 2);
-    EXPECT_NE(windows[0], windows[1]);
-    for (SettingsController* w : windows) {
-        EXPECT_TRUE(w->isVisible());
-        EXPECT_TRUE(w->isWindow());
-        EXPECT_TRUE(w->buttonWave()->isChecked());
-    }
-    // A choice in one window reaches the shared setting the view reads.
-    windows[0]->buttonFFT()->click();
+    ASSERT_EQ(windows.size(), 1);
+    SettingsController* w = windows.first();
+    EXPECT_EQ(d().settingsWindow(), w);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->isWindow());
+    EXPECT_TRUE(w->buttonWave()->isChecked());
+    // A choice in it reaches the shared setting the view reads.
+    w->buttonFFT()->click();
     EXPECT_EQ(settings.spectrumType(), SpectrumTypeFFT);
-    for (SettingsController* w : windows)
-        w->close();
+
+    // The offscreen platform does not hand activation to a second window on its own.
+    QApplication::setActiveWindow(w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([this] { return d().settingsWindow() == nullptr; }));
+    // Once closed, the command makes a fresh one.
+    command->trigger();
+    ASSERT_NE(d().settingsWindow(), nullptr);
+    EXPECT_TRUE(d().settingsWindow()->isVisible());
+    d().settingsWindow()->close();
     settings.setSpectrumType(previous);
 }

@@ -9,7 +9,7 @@
 #include <QUrl>
 
 #include "PlayerFixture.h"
-#include "player/ValueSlider.h"
+#include "ui/ValueSlider.h"
 #include "visualisation/GlobalSettings.h"
 #include "visualisation/SpectrumView.h"
 
@@ -72,33 +72,64 @@ TEST_F(PlayerTest, OpeningThreeFilesLeavesOnePositionTimer) {
     EXPECT_EQ(active, 0) << "no timer besides the position timer";
 }
 
-TEST_F(PlayerTest, AFailedOpenAfterAGoodOneLeavesTheWindowAsItWas) {
-    d().open(wav("good.wav", 2.5, 48000));
-    ASSERT_TRUE(engine_.musicAvailable());
-    d().sliderPosition()->setValue(1);
-    // Without music the tick would write 00:00 for the position: 00:01 shows it kept the text.
-    const QString time = "00:01 / 00:02";
-    ASSERT_TRUE(waitFor([this, time] { return d().labelTime()->text() == time; }));
+TEST_F(PlayerTest, AFailedOpenShowsNoMusicAndSaysWhyInOneSentence) {
+    ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
+    const QString title = d().window()->windowTitle();
+    const QString noMusic = d().labelFilename()->text();
 
     const std::string corrupt =
         junkFile("corrupt.wav", std::string("RIFF\x10\0\0\0WAVEjunkjunkjunk", 23));
     const std::string empty = junkFile("empty.mp3", "");
-    for (const std::string& bad :
-         {dir_.file("missing.wav"), corrupt, empty, dir_.path(), std::string()}) {
-        d().open(QString::fromStdString(bad));
-        EXPECT_FALSE(engine_.musicAvailable()) << bad;
-        EXPECT_EQ(d().labelFilename()->text(), ">> good.wav << ") << bad;
-        EXPECT_EQ(d().sliderRate()->maximum(), 62399) << bad;
-        EXPECT_EQ(d().sliderPosition()->maximum(), 2) << bad;
-        EXPECT_EQ(d().playButton()->accessibleName(), "Play") << bad;
+    const struct {
+        std::string path;
+        const char* because;
+    } cases[] = {
+        {dir_.file("missing.wav"), "could not be read"},
+        {corrupt, "or it is damaged"},
+        {empty, "or it is damaged"},
+        {std::string(), "No music file was named"},
+    };
+    for (const auto& c : cases) {
+        d().open(wav("good.wav", 2.5, 48000));
+        ASSERT_TRUE(engine_.musicAvailable());
+        d().sliderPosition()->setValue(1);
+        ASSERT_TRUE(waitFor([this] { return d().labelTime()->text() == "00:01 / 00:02"; }));
+        told_.clear();
+
+        d().open(QString::fromStdString(c.path));
+        EXPECT_FALSE(engine_.musicAvailable()) << c.path;
+        // Nothing of the old music is left on screen.
+        EXPECT_EQ(d().labelFilename()->text(), noMusic) << c.path;
+        EXPECT_EQ(d().window()->windowTitle(), title) << c.path;
+        EXPECT_EQ(d().playButton()->accessibleName(), "Play") << c.path;
+        EXPECT_EQ(d().labelTime()->text(), "00:00 / 00:00") << c.path;
+        EXPECT_EQ(d().sliderPosition()->maximum(), 0) << c.path;
+        EXPECT_FALSE(d().updateTimer().isActive()) << c.path;
+        ASSERT_TRUE(waitFor([this] { return !told_.isEmpty(); })) << c.path;
+        ASSERT_EQ(told_.size(), 1) << c.path;
+        EXPECT_TRUE(told_.first().contains(QLatin1String(c.because)))
+            << c.path << ": " << told_.first().toStdString();
+        EXPECT_EQ(told_.first().count(QLatin1Char('.')) -
+                      QString::fromStdString(c.path).count(QLatin1Char('.')),
+                  1)
+            << "one sentence: " << told_.first().toStdString();
     }
-    // The tick goes on over an engine without music and leaves the time display alone.
-    EXPECT_TRUE(d().updateTimer().isActive());
-    QTest::qWait(250);
-    EXPECT_EQ(d().labelTime()->text(), time);
+    // The log keeps the engine's line.
+    EXPECT_NE(testsupport::readFile(dir_.file("log.txt")).find("SoundEngine: failed to load file"),
+              std::string::npos);
     // Play without music now asks for a file again.
     d().clickedPlayButton();
     EXPECT_EQ(chooserCalls_, 1);
+}
+
+TEST_F(PlayerTest, AMessageBeforeTheWindowShowsWaitsForIt) {
+    d().window()->hide();
+    QCoreApplication::processEvents();
+    d().applicationOpenFile(QString::fromStdString(dir_.file("missing.wav")));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(told_.isEmpty());
+    d().showMainApplicationWindow();
+    EXPECT_TRUE(waitFor([this] { return told_.size() == 1; }));
 }
 
 TEST_F(PlayerTest, PlayWithoutMusicAsksForAFileAndOpensItStopped) {
@@ -190,17 +221,35 @@ TEST_F(PlayerTest, TypedValuesReachTheEngineWithACommaOrAPoint) {
     EXPECT_FLOAT_EQ(engine_.tempo(), -7.25F);
     EXPECT_EQ(d().sliderTempo()->value(), -725);
 
-    type(d().labelPitch(), "-12.345");
-    EXPECT_FLOAT_EQ(engine_.pitch(), -12.345F);
-    EXPECT_EQ(d().sliderPitch()->value(), -1200);  // held at its end
-
     type(d().labelRate(), "40000,5");
     EXPECT_FLOAT_EQ(engine_.samplerate(), 40000.5F);
+}
 
-    // Beyond the slider's range the engine still gets the typed value.
-    type(d().labelTempo(), "200");
-    EXPECT_FLOAT_EQ(engine_.tempo(), 200.0F);
-    EXPECT_EQ(d().sliderTempo()->value(), 10000);
+TEST_F(PlayerTest, ATypedValueBeyondTheSliderIsHeldAtItsEndAndShownAsApplied) {
+    d().open(wav("song.wav", 2.0));
+    // Some of these the engine would refuse, keeping the old value while the field showed the
+    // new one.
+    const struct {
+        QLineEdit* field;
+        const char* typed;
+        float (SoundEngine::*playing)() const;
+        float applied;
+        const char* shown;
+    } cases[] = {
+        {d().labelPitch(), "-12.345", &SoundEngine::pitch, -12.0F, "-12,00"},
+        {d().labelPitch(), "-1e9", &SoundEngine::pitch, -12.0F, "-12,00"},
+        {d().labelTempo(), "200", &SoundEngine::tempo, 100.0F, "100,00"},
+        {d().labelTempo(), "1e9", &SoundEngine::tempo, 100.0F, "100,00"},
+        {d().labelRate(), "1000", &SoundEngine::samplerate, 30870.0F, "30870,00"},
+    };
+    for (const auto& c : cases) {
+        type(c.field, c.typed);
+        EXPECT_FLOAT_EQ((engine_.*c.playing)(), c.applied) << c.typed;
+        EXPECT_EQ(c.field->text(), c.shown) << c.typed;
+    }
+    EXPECT_FLOAT_EQ(d().sliderPitch()->floatValue(), -12.0F);
+    EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), 100.0F);
+    EXPECT_FLOAT_EQ(d().sliderRate()->floatValue(), 30870.0F);
 }
 
 TEST_F(PlayerTest, TextThatIsNotANumberLeavesTheEngineUnchanged) {
@@ -219,6 +268,34 @@ TEST_F(PlayerTest, TextThatIsNotANumberLeavesTheEngineUnchanged) {
     d().labelTempo()->setFocus();
     QTest::keyClick(d().labelTempo(), Qt::Key_Return);
     EXPECT_FLOAT_EQ(engine_.tempo(), 12.34F);
+
+    // The field is restored to what plays, not to the slider's rounded copy of it.
+    type(d().labelRate(), "40000,5");
+    ASSERT_EQ(d().sliderRate()->value(), 40001);
+    type(d().labelRate(), "abc");
+    EXPECT_EQ(d().labelRate()->text(), "40000,50");
+    EXPECT_FLOAT_EQ(engine_.samplerate(), 40000.5F);
+}
+
+TEST_F(PlayerTest, OneArrowStepOfThePitchSliderShowsTheStepThatPlays) {
+    d().open(wav("song.wav", 2.0));
+    d().sliderPitch()->setFocus();
+    QTest::keyClick(d().sliderPitch(), Qt::Key_Right);
+    EXPECT_FLOAT_EQ(engine_.pitch(), 0.1F);
+    EXPECT_EQ(d().labelPitch()->text(), "0,10");
+}
+
+TEST_F(PlayerTest, AClickOnThePositionBarSeeksToThePlaceClicked) {
+    d().open(wav("long.wav", 40.0, 8000));
+    ValueSlider* position = d().sliderPosition();
+    ASSERT_EQ(position->maximum(), 40);
+    ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
+    // Three quarters along the groove: far more than one page (10 s) from the handle at 0.
+    const QPoint place(position->width() * 3 / 4, position->height() / 2);
+    QTest::mouseClick(position, Qt::LeftButton, Qt::NoModifier, place);
+    EXPECT_GE(engine_.currentpos(), 27U);
+    EXPECT_LE(engine_.currentpos(), 33U);
+    EXPECT_EQ(position->value(), static_cast<int>(engine_.currentpos()));
 }
 
 TEST_F(PlayerTest, MovingThePositionSliderSeeksPlayingOrPaused) {

@@ -12,7 +12,8 @@
 #include <optional>
 
 #include "PlayerFixture.h"
-#include "player/ValueSlider.h"
+#include "player/ElidedLabel.h"
+#include "ui/ValueSlider.h"
 #include "visualisation/SpectrumView.h"
 
 namespace {
@@ -135,7 +136,14 @@ TEST_F(PlayerTest, OpenMenuOffersTheMusicTypesAndCancelChangesNothing) {
     chooserAnswer_.clear();
     d().window()->findChild<QAction*>("menuItemOpenFile")->trigger();
     EXPECT_EQ(chooserCalls_, 1);
-    EXPECT_EQ(offeredTypes_, QStringList({"wav", "mp4", "m4a", "mp3", "mp1", "mp2", "ogg", "aif"}));
+    // The usual music types first, then everything the decoder reads, then anything at all.
+    ASSERT_EQ(offeredTypes_.size(), 3);
+    EXPECT_EQ(offeredTypes_[0], "Music files (*.wav *.mp4 *.m4a *.mp3 *.mp1 *.mp2 *.ogg *.aif)");
+    EXPECT_TRUE(offeredTypes_[1].startsWith("All audio files (*.wav "));
+    for (const char* type : {"*.flac", "*.aiff", "*.oga", "*.opus", "*.webm", "*.mka"}) {
+        EXPECT_TRUE(offeredTypes_[1].contains(QLatin1String(type))) << type;
+    }
+    EXPECT_EQ(offeredTypes_[2], "All files (*)");
     EXPECT_FALSE(engine_.musicAvailable());
     EXPECT_FALSE(d().updateTimer().isActive());
 }
@@ -155,7 +163,7 @@ TEST_F(PlayerTest, ClosingTheWindowEndsTheProgramAlsoWhilePlaying) {
     EXPECT_EQ(terminations_, 2);
 }
 
-TEST_F(PlayerTest, SpacePlaysFromASliderButTypesIntoAValueField) {
+TEST_F(PlayerTest, SpacePlaysFromEveryControlAlsoAfterReturnInAValueField) {
     ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
     ASSERT_TRUE(QTest::qWaitForWindowActive(d().window()));
 
@@ -164,12 +172,29 @@ TEST_F(PlayerTest, SpacePlaysFromASliderButTypesIntoAValueField) {
     QTest::keyClick(d().sliderTempo(), Qt::Key_Space);
     EXPECT_EQ(chooserCalls_, 1);
 
+    // A value field holds numbers only: the blank goes to play, not into the text.
+    for (QLineEdit* field :
+         {d().labelTempo(), d().labelPitch(), d().labelRate(), d().labelMetronomBPM()}) {
+        const int before = chooserCalls_;
+        field->setFocus();
+        const QString text = field->text();
+        field->end(false);
+        QTest::keyClick(field, Qt::Key_Space);
+        EXPECT_EQ(chooserCalls_, before + 1) << field->objectName().toStdString();
+        EXPECT_EQ(field->text(), text) << field->objectName().toStdString();
+    }
+
+    // Typed value, Return, Space: the value applies and the music plays.
+    d().open(wav("song.wav", 3.0));
     d().labelTempo()->setFocus();
-    d().labelTempo()->setText("12");
-    d().labelTempo()->setCursorPosition(2);
+    d().labelTempo()->selectAll();
+    QTest::keyClicks(d().labelTempo(), "-20");
+    QTest::keyClick(d().labelTempo(), Qt::Key_Return);
     QTest::keyClick(d().labelTempo(), Qt::Key_Space);
-    EXPECT_EQ(chooserCalls_, 1);
-    EXPECT_EQ(d().labelTempo()->text(), "12 ");
+    EXPECT_FLOAT_EQ(engine_.tempo(), -20.0F);
+    EXPECT_TRUE(engine_.isPlaying());
+    QTest::keyClick(d().labelTempo(), Qt::Key_Space);
+    EXPECT_FALSE(engine_.isPlaying());
 
     // With music, Space toggles playing.
     d().open(wav("song.wav", 3.0));
@@ -183,6 +208,23 @@ TEST_F(PlayerTest, SpacePlaysFromASliderButTypesIntoAValueField) {
     d().playButton()->setFocus();
     QTest::keyClick(d().playButton(), Qt::Key_Space);
     EXPECT_TRUE(engine_.isPlaying());
+}
+
+TEST_F(PlayerTest, TheWindowHasTheProgramsIconAndElidesALongNameInTheMiddle) {
+    EXPECT_FALSE(d().window()->windowIcon().isNull());
+
+    ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
+    const QString name = QString(60, QLatin1Char('a')) + "_middle_" + QString(60, QLatin1Char('z'));
+    d().open(wav(name.toStdString() + ".wav", 1.0));
+    auto* label = static_cast<ElidedLabel*>(d().labelFilename());
+    EXPECT_EQ(label->text(), ">> " + name + ".wav << ");  // the whole name stays the text
+    d().window()->resize(d().window()->minimumSize());
+    QCoreApplication::processEvents();
+    const QString shown = label->shownText();
+    EXPECT_TRUE(shown.startsWith(">> aaa")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("zzz.wav << ")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width());
 }
 
 TEST_F(PlayerTest, ShowLogFileHandsTheLoggersPathToTheFileManager) {

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "player/ResourcePaths.h"
 #include "player/TonveraAppDelegate.h"
 #include "support/TempHome.h"
+#include "ui/ResourcePaths.h"
 
 namespace {
 

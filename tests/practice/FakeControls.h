@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "player/settingsfile/PracticeControls.h"
+#include "player/settingsfile/PracticeSettings.h"
 
 class FakeControls : public PracticeControls {
   public:
@@ -52,19 +53,24 @@ class FakeControls : public PracticeControls {
     void unlockController() override { --lockDepth; }
 
     QString musicFile() const override { return openMusicFile; }
-    void openMusic(const QString& path) override {
+    bool openMusic(const QString& path) override {
         calls.push_back("open " + path.toStdString());
         // As the controller's open does: a good file resets the controls for it, a failed open
         // leaves no music.
         if (path.isEmpty() || path.contains(QLatin1String("missing"))) {
             openMusicFile.clear();
-            return;
+            return false;
         }
         openMusicFile = path;
         values_[Slider::Volume] = 75;
         values_[Slider::Tempo] = 0;
         values_[Slider::Pitch] = 0;
         values_[Slider::Rate] = 44100;
+        return true;
+    }
+    void keepForNextMusic(const PracticeSettings& s) override {
+        calls.push_back("keep " + number(s.musicTempo) + " " + number(s.musicPitch) + " " +
+                        number(s.musicSamplerate));
     }
 
     float sliderValue(Slider s) const override { return values_.at(s); }

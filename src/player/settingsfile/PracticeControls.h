@@ -9,6 +9,8 @@
 #include <QString>
 #include <QVariant>
 
+struct PracticeSettings;
+
 class PracticeControls {
   public:
     // The window's float sliders.
@@ -26,8 +28,11 @@ class PracticeControls {
     // The engine's open music file; empty when none is open.
     virtual QString musicFile() const = 0;
     // The controller's one entry for opening music: opens it in the engine and resets the
-    // controls for it (a failure is logged and leaves no music).
-    virtual void openMusic(const QString& path) = 0;
+    // controls for it; false when it could not (the user is told why, and no music is left).
+    virtual bool openMusic(const QString& path) = 0;
+    // The settings' music could not be opened: their tempo, pitch and rate are to apply to the
+    // music opened next instead of that music's own.
+    virtual void keepForNextMusic(const PracticeSettings& settings) = 0;
 
     // Setting a slider from code holds the value within the slider's range and sends no action.
     virtual float sliderValue(Slider slider) const = 0;

@@ -1,8 +1,8 @@
 #include "player/settingsfile/PracticeSettingsApplier.h"
 
 #include "logging/Console.h"
-#include "metronome/NumberText.h"
 #include "player/DisplayFormat.h"
+#include "ui/NumberText.h"
 
 using Slider = PracticeControls::Slider;
 using ValueField = PracticeControls::ValueField;
@@ -27,9 +27,10 @@ PracticeSettings PracticeSettingsApplier::collect() {
 void PracticeSettingsApplier::apply(const PracticeSettings& settings, bool overloadMusic) {
     const PracticeControlsLock lock(controls_);
     console("loading settings file");
+    bool musicMissing = false;
     if (overloadMusic) {
         // The open resets the controls for the new file; everything below overrides that.
-        controls_.openMusic(settings.musicFile.value_or(QString()));
+        musicMissing = !controls_.openMusic(settings.musicFile.value_or(QString()));
     }
     controls_.setSliderValue(Slider::Volume, settings.musicVolume);
     controls_.setSliderValue(Slider::Tempo, settings.musicTempo);
@@ -57,6 +58,11 @@ void PracticeSettingsApplier::apply(const PracticeSettings& settings, bool overl
     controls_.setStartWithMusic(settings.metronomAutostart != 0);
     controls_.setSliderValue(Slider::MetronomVolume, settings.metronomVolume);
     controls_.setMetronomVolume(controls_.sliderValue(Slider::MetronomVolume));
+    if (musicMissing) {
+        // Without music the engine took none of it, and the rate slider still has the range of
+        // whatever was open before: the stored set-up waits for the music the user opens next.
+        controls_.keepForNextMusic(settings);
+    }
 
     console("loading settings file: freeing space");
 }

@@ -16,9 +16,9 @@
 #include <memory>
 #include <utility>
 
-#include "metronome/NumberText.h"
 #include "player/settingsfile/AtomicFileWrite.h"
 #include "player/settingsfile/PlistPrecheck.h"
+#include "ui/NumberText.h"
 
 namespace {
 

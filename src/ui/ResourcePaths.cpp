@@ -1,10 +1,9 @@
-#include "player/ResourcePaths.h"
+#include "ui/ResourcePaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
-
-#include "player/TonveraAppDelegate.h"
 
 namespace resources {
 
@@ -43,8 +42,16 @@ QString locateFolder(const QString& override, const QString& executableDir,
     return installedDir;
 }
 
+QString folder() {
+    const QString executableDir = QCoreApplication::instance() != nullptr
+                                      ? QCoreApplication::applicationDirPath()
+                                      : QString();
+    return locateFolder(qEnvironmentVariable("TONVERA_RESOURCE_DIR"), executableDir,
+                        QStringLiteral(TONVERA_RESOURCE_DIR));
+}
+
 QString path(const char* format) {
-    return QString::fromLatin1(format).arg(TonveraAppDelegate::getApplicationPath());
+    return QString::fromLatin1(format).arg(folder());
 }
 
 }  // namespace resources

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "player/ValueSlider.h"
+#include "ui/ValueSlider.h"
 
 TEST(ValueSlider, ScalesFloatValuesToSteps) {
     ValueSlider s;

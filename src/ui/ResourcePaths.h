@@ -2,10 +2,12 @@
 //
 // They lie flat in one folder: "<prefix>/share/tonvera" when installed, "resources/" beside the
 // built program otherwise. These formats stand in for the bundle paths
-// "<bundle>/Contents/Resources/<name>"; %1 is TonveraAppDelegate::getApplicationPath(), which
-// returns that folder. Build resource paths only through them.
-#ifndef TONVERA_PLAYER_RESOURCEPATHS_H
-#define TONVERA_PLAYER_RESOURCEPATHS_H
+// "<bundle>/Contents/Resources/<name>"; %1 is folder() below (which the player window controller
+// hands out as getApplicationPath()). Build resource paths only through them.
+//
+// Shared by every window of the program, so no UI folder reaches into another for them.
+#ifndef TONVERA_UI_RESOURCEPATHS_H
+#define TONVERA_UI_RESOURCEPATHS_H
 
 #include <QString>
 
@@ -14,6 +16,7 @@ namespace resources {
 inline constexpr char kIconPlayFormat[] = "%1/icon_play.png";
 inline constexpr char kIconPauseFormat[] = "%1/icon_pause.png";
 inline constexpr char kClickSoundFormat[] = "%1/click.wav";
+inline constexpr char kAppIconFormat[] = "%1/tonvera.png";
 
 // A file that every complete resource folder holds; a folder without it is not taken.
 inline constexpr char kMarkerFile[] = "icon_play.png";
@@ -28,7 +31,11 @@ inline constexpr char kMarkerFile[] = "icon_play.png";
 QString locateFolder(const QString& override, const QString& executableDir,
                      const QString& installedDir);
 
-// A resource format above filled with TonveraAppDelegate::getApplicationPath().
+// The program's resource folder: locateFolder() with the environment variable, the running
+// program's folder and the install prefix the program was built for.
+QString folder();
+
+// A resource format above filled with folder().
 QString path(const char* format);
 
 }  // namespace resources

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "metronome/NumberText.h"
+#include "ui/NumberText.h"
 
 using namespace numbertext;
 

@@ -6,14 +6,15 @@
 // keyboard, wheel, or setValue() from outside, which is how tests act as the user) emit
 // userMoved(). The controller relies on this: setting a slider from code must not reach the
 // engine.
-#ifndef TONVERA_PLAYER_VALUESLIDER_H
-#define TONVERA_PLAYER_VALUESLIDER_H
+#ifndef TONVERA_UI_VALUESLIDER_H
+#define TONVERA_UI_VALUESLIDER_H
 
 #include <QSlider>
 
 class ValueSlider : public QSlider {
     Q_OBJECT
     Q_PROPERTY(double scale READ scale WRITE setScale)
+    Q_PROPERTY(bool jumpsToClick READ jumpsToClick WRITE setJumpsToClick)
 
   public:
     explicit ValueSlider(QWidget* parent = nullptr);
@@ -21,6 +22,11 @@ class ValueSlider : public QSlider {
     double scale() const { return scale_; }
     // Steps per unit; values not above 0 are ignored. Set it before the range and the value.
     void setScale(double stepsPerUnit);
+
+    // A left click on the groove puts the handle where it was clicked, instead of moving it one
+    // page towards the click; dragging and keys are unchanged. Off by default.
+    bool jumpsToClick() const { return jumpsToClick_; }
+    void setJumpsToClick(bool on);
 
     float floatValue() const;
     float floatMinimum() const;
@@ -37,6 +43,7 @@ class ValueSlider : public QSlider {
 
     double scale_ = 1.0;
     bool settingFromCode_ = false;
+    bool jumpsToClick_ = false;
 };
 
 #endif

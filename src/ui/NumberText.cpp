@@ -1,4 +1,4 @@
-#include "metronome/NumberText.h"
+#include "ui/NumberText.h"
 
 #include <charconv>
 #include <climits>

@@ -1,7 +1,25 @@
-#include "player/ValueSlider.h"
+#include "ui/ValueSlider.h"
 
+#include <QProxyStyle>
 #include <climits>
 #include <cmath>
+
+namespace {
+
+// The style's own answer, except that the left button sets the slider absolutely. With no base
+// style given, QProxyStyle follows the application's style and does not own it.
+class JumpToClickStyle : public QProxyStyle {
+  public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_Slider_AbsoluteSetButtons) {
+            return Qt::LeftButton;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+}  // namespace
 
 ValueSlider::ValueSlider(QWidget* parent) : QSlider(parent) {
     connect(this, &QAbstractSlider::valueChanged, this, [this] {
@@ -9,6 +27,22 @@ ValueSlider::ValueSlider(QWidget* parent) : QSlider(parent) {
             emit userMoved();
         }
     });
+}
+
+void ValueSlider::setJumpsToClick(bool on) {
+    if (on == jumpsToClick_) {
+        return;
+    }
+    jumpsToClick_ = on;
+    if (on) {
+        auto* style = new JumpToClickStyle;
+        style->setParent(this);  // a widget does not own the style it is given
+        setStyle(style);
+    } else {
+        QStyle* own = style();
+        setStyle(nullptr);  // back to the application's style
+        delete own;
+    }
 }
 
 void ValueSlider::setScale(double stepsPerUnit) {

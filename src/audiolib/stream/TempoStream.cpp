@@ -23,7 +23,8 @@ std::uint32_t formatFlags(std::uint32_t flags, const SourceStream& source) {
 
 TempoStream::TempoStream(std::uint32_t flags, std::shared_ptr<SourceStream> source)
     : Stream(source->device(), source->deviceSerial(), formatFlags(flags, *source),
-             StreamFormat{source->rate(), source->channels(), source->sourceBits()},
+             StreamFormat{source->rate(), source->channels(), source->sourceBits(),
+                          source->channelMask()},
              source->lengthFrames(), source->filename()),
       source_(std::move(source)),
       appliedVersion_(settingsVersion() - 1),

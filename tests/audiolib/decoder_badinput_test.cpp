@@ -174,6 +174,20 @@ TEST_F(DecoderBadInput, Mp3WithGarbageInTheMiddlePlaysOnAndStaysConsistent) {
     expectConsistent(path);
 }
 
+// Playlist formats name other files to read; one that is named like music must not make the
+// decoder open them (a concat list plays the file it names, an HLS list fetches its segments).
+TEST_F(DecoderBadInput, PlaylistNamedLikeMusicDoesNotOpenWhatItNames) {
+    ASSERT_TRUE(testsupport::writeAudioFile(dir_.file("private.wav"),
+                                            testsupport::sine(440, 0.5, 8000, 1), 8000, 1));
+    ASSERT_TRUE(testsupport::writeAudioFile(dir_.file("segment.aac"),
+                                            testsupport::sine(440, 0.5, 44100, 2), 44100, 2));
+    writeBytes(dir_.file("concat.mp3"), "ffconcat version 1.0\nfile private.wav\n");
+    expectRefused(dir_.file("concat.mp3"), "concat list named .mp3");
+    writeBytes(dir_.file("list.mp3"),
+               "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:0.5,\nsegment.aac\n#EXT-X-ENDLIST\n");
+    expectRefused(dir_.file("list.mp3"), "HLS list named .mp3");
+}
+
 TEST_F(DecoderBadInput, RelativeNameThatLooksLikeAUrlIsAFile) {
     const std::string name = "http:localhost:1234/song.wav";
     ASSERT_TRUE(fs::create_directories(dir_.file("http:localhost:1234")));

@@ -29,6 +29,7 @@ class TempoStream : public Stream {
     const std::shared_ptr<SourceStream>& source() const { return source_; }
     bool freesSource() const;
 
+    std::uint64_t lengthFrames() const override { return source_->lengthFrames(); }
     std::size_t render(float* out, std::size_t frames) override;
     bool ended() const override;
     double position() const override;

@@ -7,13 +7,16 @@
 //   opened with Measure::InBackground for a file whose length only a scan can tell (Matroska,
 //   ASF, AVI...): until lengthFinal(), lengthFrames() is the container's estimate, and it changes
 //   once, to the exact value, when the scan ends (seconds later; it never runs past
-//   kMaxLengthSeconds of audio). Every other file is exact at open in either mode.
+//   24 hours of audio). Every other file is exact at open in either mode. No file is longer
+//   than 24 hours: a longer one is cut there, with a diagnostic line.
 // - seek(frame) is sample-accurate: read() after seek(n) yields exactly the frames a straight read
 //   would have yielded from frame n on.
 // - read() returns fewer frames than asked only at the end of the file (0 = end). A damaged
-//   stretch in the middle is skipped (a long run of damage ends the file there); a truncated
-//   file plays what is there.
-// Not thread-safe: one thread at a time (the stream's worker, or a decoding caller).
+//   stretch in the middle plays as silence of its length where the container's timestamps say
+//   how long it was (PCM, FLAC, MP4, Ogg, raw MPEG audio / AAC), and is skipped elsewhere (a
+//   long run of damage ends the file there); a truncated file plays what is there.
+// Not thread-safe: one thread at a time (the stream's worker, or a decoding caller), except
+// where a method says otherwise.
 #ifndef TONVERA_AUDIOLIB_AUDIODECODER_H
 #define TONVERA_AUDIOLIB_AUDIODECODER_H
 

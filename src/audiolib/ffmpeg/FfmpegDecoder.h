@@ -13,13 +13,13 @@
 //   returns, or with Measure::InBackground on a LengthScan thread while the decoder is already
 //   read (positions then follow what decodes, and a seek decodes from the start, until the
 //   scan's tables are taken over at the next read or seek).
-// In the first three cases positions follow the container's sample-exact timestamps ("timeline"
+// In all but the last case positions follow the container's sample-exact timestamps ("timeline"
 // reading): a packet that fails to decode plays as silence of its length instead of shifting
 // everything after it, so a seek still lands where a straight read is. In the last case
 // positions follow what actually decodes.
 // Reading starts over from a fresh FfmpegInput; a seek lets the container jump to a little before
 // the target and places the frames that follow by timestamps (or those tables).
-// Not thread-safe.
+// Not thread-safe, except lengthFrames() and lengthFinal(), which any thread may call.
 #ifndef TONVERA_AUDIOLIB_FFMPEG_FFMPEGDECODER_H
 #define TONVERA_AUDIOLIB_FFMPEG_FFMPEGDECODER_H
 

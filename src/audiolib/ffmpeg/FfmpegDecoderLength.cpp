@@ -286,29 +286,38 @@ std::optional<std::uint64_t> FfmpegDecoder::xingLength() const {
     // encoder delay and padding. Believed only when the file's size is what the header says.
     std::ifstream file(path_, std::ios::binary);
     std::array<unsigned char, 4096> head{};
+    // ID3v2 tags (cover art: often hundreds of KB; sometimes more than one) come first.
+    std::size_t tagEnd = 0;
+    for (int tags = 0; tags < 8; ++tags) {
+        file.clear();
+        file.seekg(static_cast<std::streamoff>(tagEnd));
+        file.read(reinterpret_cast<char*>(head.data()), 10);
+        if (file.gcount() != 10 || head[0] != 'I' || head[1] != 'D' || head[2] != '3') {
+            break;
+        }
+        const std::size_t tag = (std::size_t{head[6]} << 21) | (std::size_t{head[7]} << 14) |
+                                (std::size_t{head[8]} << 7) | std::size_t{head[9]};
+        tagEnd += 10 + tag + ((head[5] & 0x10) ? 10 : 0);
+    }
+    file.clear();
+    file.seekg(static_cast<std::streamoff>(tagEnd));
     file.read(reinterpret_cast<char*>(head.data()), head.size());
     const std::size_t got = static_cast<std::size_t>(file.gcount());
     auto be32 = [&head](std::size_t at) {
         return (std::uint32_t{head[at]} << 24) | (std::uint32_t{head[at + 1]} << 16) |
                (std::uint32_t{head[at + 2]} << 8) | std::uint32_t{head[at + 3]};
     };
-    std::size_t frameAt = 0;
-    if (got >= 10 && head[0] == 'I' && head[1] == 'D' && head[2] == '3') {
-        const std::size_t tag = (std::size_t{head[6]} << 21) | (std::size_t{head[7]} << 14) |
-                                (std::size_t{head[8]} << 7) | std::size_t{head[9]};
-        frameAt = 10 + tag + ((head[5] & 0x10) ? 10 : 0);
-    }
-    if (frameAt + 4 > got || head[frameAt] != 0xFF || (head[frameAt + 1] & 0xE0) != 0xE0) {
+    if (got < 4 || head[0] != 0xFF || (head[1] & 0xE0) != 0xE0) {
         return std::nullopt;
     }
-    const unsigned version = (head[frameAt + 1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
-    const unsigned layer = (head[frameAt + 1] >> 1) & 3;    // 1: Layer III
-    const bool mono = ((head[frameAt + 3] >> 6) & 3) == 3;
+    const unsigned version = (head[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+    const unsigned layer = (head[1] >> 1) & 3;    // 1: Layer III
+    const bool mono = ((head[3] >> 6) & 3) == 3;
     if (layer != 1 || version == 1) {
         return std::nullopt;
     }
     const std::size_t sideInfo = version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    std::size_t at = frameAt + 4 + sideInfo;
+    std::size_t at = 4 + sideInfo;
     if (at + 8 > got ||
         (std::memcmp(&head[at], "Xing", 4) != 0 && std::memcmp(&head[at], "Info", 4) != 0)) {
         return std::nullopt;
@@ -340,7 +349,7 @@ std::optional<std::uint64_t> FfmpegDecoder::xingLength() const {
     // The size: the header counts from its own frame to the end of the audio; tags may follow
     // (ID3v1, APE), a copy cut short holds less.
     const std::int64_t fileSize = input_->format().pb ? avio_size(input_->format().pb) : -1;
-    const auto available = static_cast<std::int64_t>(fileSize) - static_cast<std::int64_t>(frameAt);
+    const auto available = fileSize - static_cast<std::int64_t>(tagEnd);
     const bool sizeMatches = available >= static_cast<std::int64_t>(bytes) &&
                              available <= static_cast<std::int64_t>(bytes) + 65536;
     if (!startMatches || !sizeMatches || frames == 0 || frames * spf <= delay + padding) {

@@ -200,7 +200,10 @@ BOOL BASS_ChannelPause(DWORD handle);
 BOOL BASS_ChannelStop(DWORD handle);
 // For a decoding channel: PLAYING while data remains, STOPPED at its end.
 DWORD BASS_ChannelIsActive(DWORD handle);
-// (QWORD)-1 on failure.
+// (QWORD)-1 on failure. Exact from the start, except for a stream made without
+// BASS_STREAM_PRESCAN over a container that does not state its length sample-exactly (Matroska,
+// ASF, AVI...): that starts with the container's estimate and changes once, to the exact length,
+// when a background measurement ends. Read it again rather than keep it.
 QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode);
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode);

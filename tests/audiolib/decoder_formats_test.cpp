@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audiolib/AudioDecoder.h"
 #include "audiolib/ffmpeg/FfmpegDecoder.h"
+#include "audiolib/ffmpeg/FfmpegEncoder.h"
 #include "support/AudioFixtures.h"
 #include "support/TempHome.h"
 
@@ -146,5 +149,44 @@ INSTANTIATE_TEST_SUITE_P(Formats, DecoderFormatTest, ::testing::ValuesIn(kFormat
                              return std::string(info.param.extension) + "_" +
                                     std::to_string(info.param.rate);
                          });
+
+// Matroska states its duration in milliseconds only, so nothing but decoding tells the exact
+// length. Opened for playback, the decoder must be readable at once and measure in the
+// background; once the measurement is in, length and seeks are as exact as with a full scan.
+TEST(DecoderBackgroundLength, MatroskaPlaysAtOnceAndIsMeasuredMeanwhile) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("tone.mkv");
+    const auto input = testsupport::sine(440.0, 3.0, 44100, 2, 0.5f);
+    audiolib::ffmpeg::EncoderRecipe recipe;
+    recipe.muxer = "matroska";
+    recipe.codec = "flac";
+    std::string error;
+    auto encoder = audiolib::ffmpeg::FfmpegEncoder::create(path, recipe, 44100, 2, &error);
+    ASSERT_TRUE(encoder) << error;
+    ASSERT_TRUE(encoder->write(input.data(), input.size() / 2) && encoder->finish());
+
+    auto scanned = AudioDecoder::open(path, &error, AudioDecoder::Measure::Now);
+    ASSERT_TRUE(scanned) << error;
+    EXPECT_TRUE(scanned->lengthFinal());
+    EXPECT_EQ(scanned->lengthFrames(), input.size() / 2);
+
+    auto quick = AudioDecoder::open(path, &error, AudioDecoder::Measure::InBackground);
+    ASSERT_TRUE(quick) << error;
+    std::vector<float> got(4096 * 2);
+    ASSERT_EQ(quick->read(got.data(), 4096), 4096u);
+    for (int i = 0; i < 1000 && !quick->lengthFinal(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(quick->lengthFinal()) << "the measurement did not end within 10 s";
+    EXPECT_EQ(quick->lengthFrames(), scanned->lengthFrames());
+    std::vector<float> expected(4096 * 2);
+    for (std::uint64_t target : {70000ul, 1000ul, 120000ul}) {
+        ASSERT_TRUE(quick->seek(target));
+        ASSERT_TRUE(scanned->seek(target));
+        ASSERT_EQ(quick->read(got.data(), 4096), 4096u);
+        ASSERT_EQ(scanned->read(expected.data(), 4096), 4096u);
+        EXPECT_EQ(got, expected) << "target " << target;
+    }
+}
 
 }  // namespace

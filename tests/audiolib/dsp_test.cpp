@@ -11,6 +11,10 @@
 #include "audiolib/playback/SampleHistory.h"
 #include "audiolib/stream/GainEffects.h"
 
+extern "C" {
+#include <libavutil/channel_layout.h>
+}
+
 namespace {
 
 using audiolib::floatToInt16;
@@ -87,6 +91,31 @@ TEST(StereoMapperTest, EveryLayoutUpToEightChannelsReachesBothSides) {
         EXPECT_NEAR(sumLeft, 1.0F, 1e-5F) << channels;
         EXPECT_NEAR(sumRight, 1.0F, 1e-5F) << channels;
     }
+}
+
+// The file's own layout decides, not its channel count: three channels may be 2.1 (whose LFE
+// must not play on both sides as if it were a centre) and four may be quad (rear pair, no centre).
+TEST(StereoMapperTest, FollowsTheFilesLayoutRatherThanItsChannelCount) {
+    const audiolib::StereoMapper twoOne(3, AV_CH_LAYOUT_2POINT1);  // FL FR LFE
+    EXPECT_EQ(twoOne.weight(0, 2), 0.0F);
+    EXPECT_EQ(twoOne.weight(1, 2), 0.0F);
+    EXPECT_EQ(twoOne.weight(0, 0), 1.0F);  // nothing else to make room for: full level
+    EXPECT_EQ(twoOne.weight(1, 0), 0.0F);
+
+    const audiolib::StereoMapper quad(4, AV_CH_LAYOUT_QUAD);  // FL FR BL BR
+    EXPECT_GT(quad.weight(0, 2), 0.0F);
+    EXPECT_EQ(quad.weight(1, 2), 0.0F);
+    EXPECT_EQ(quad.weight(0, 3), 0.0F);
+    EXPECT_GT(quad.weight(1, 3), 0.0F);
+    const float all[] = {1.0F, 1.0F, 1.0F, 1.0F};
+    float out[2];
+    quad.map(all, out, 1);
+    EXPECT_LE(out[0], 1.0F + 1e-6F);
+    EXPECT_NEAR(out[0], out[1], 1e-6F);
+
+    // A mask that does not match the count is ignored in favour of the default layout.
+    const audiolib::StereoMapper mismatched(6, AV_CH_LAYOUT_STEREO);
+    EXPECT_EQ(mismatched.weight(0, 3), 0.0F);  // 5.1's LFE
 }
 
 TEST(SampleHistoryTest, ReadsTheFramesBeforeAPositionAcrossTheWrap) {

@@ -73,7 +73,11 @@ int Resampler::process(const float* in, int inFrames, float* out, int outCapacit
     auto* outPlanes = reinterpret_cast<std::uint8_t*>(out);
     const int frames = swr_convert(context_.get(), &outPlanes, outCapacity,
                                    in ? &inPlanes : nullptr, in ? inFrames : 0);
-    return std::max(frames, 0);
+    if (frames < 0) {
+        failed_ = true;
+        return 0;
+    }
+    return frames;
 }
 
 void Resampler::reset() {

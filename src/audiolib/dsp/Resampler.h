@@ -1,5 +1,7 @@
-// Converts interleaved float frames from one sample rate to another through libswresample, for
-// the playback path (stream rate -> device rate). Used by one thread at a time (a feeder).
+// Converts interleaved float frames from one sample rate to another through libswresample: the
+// one wrapper of it for float audio, used by the playback path (stream rate -> device rate), by
+// samples (file rate -> device rate) and by the file encoders (for a codec that cannot take the
+// source's rate). Used by one thread at a time (a feeder, a loader or an encoding thread).
 #ifndef TONVERA_AUDIOLIB_DSP_RESAMPLER_H
 #define TONVERA_AUDIOLIB_DSP_RESAMPLER_H
 
@@ -28,7 +30,11 @@ class Resampler {
     // Output frames that process() may write for inFrames more input frames.
     int maxOutputFrames(int inFrames) const;
     // Writes at most outCapacity frames; what does not fit stays buffered for the next call.
+    // in == nullptr lets out what the converter still holds (at the end of the input).
+    // Returns the frames written; 0 also when libswresample failed (see failed()).
     int process(const float* in, int inFrames, float* out, int outCapacity);
+    // True once a conversion has failed; the output is then incomplete.
+    bool failed() const { return failed_; }
     // Forgets what is buffered (after a seek).
     void reset();
 
@@ -39,6 +45,7 @@ class Resampler {
     int channels_;
     int outputRate_;
     int inputRate_;
+    bool failed_ = false;
     std::unique_ptr<SwrContext, SwrDeleter> context_;
 };
 

@@ -4,12 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
-#include <string_view>
-
-extern "C" {
-#include <libavcodec/codec_desc.h>
-}
 
 namespace audiolib::ffmpeg {
 
@@ -19,49 +13,11 @@ namespace {
 // holds the encoder delay, which only a read from the file's start trims correctly.
 constexpr std::uint64_t kMinFramesForDirectSeek = 8192;
 
-// Containers without timestamps of their own, whose demuxers can only estimate a position after
-// a seek (from the bit rate or a coarse table of contents).
-bool needsPacketIndex(const AVFormatContext& format) {
-    static constexpr std::string_view kRawFormats[] = {"mp3", "aac", "ac3", "eac3", "dts"};
-    const std::string_view name = format.iformat->name;
-    return std::find(std::begin(kRawFormats), std::end(kRawFormats), name) != std::end(kRawFormats);
-}
-
-// Frames decoded and dropped before a seek target so that the decoder's state there is what a
-// straight read would have had.
-std::uint64_t prerollFor(const AVCodecContext& codec) {
-    // FFmpeg calls nearly every audio codec intra-only (each packet decodes on its own), yet
-    // lossy ones overlap their transforms across packets; lossless frames stand alone.
-    const AVCodecDescriptor* desc = avcodec_descriptor_get(codec.codec_id);
-    if (desc && (desc->props & AV_CODEC_PROP_LOSSLESS) && !(desc->props & AV_CODEC_PROP_LOSSY)) {
-        return 0;
-    }
-    // Lossy codecs overlap neighbouring frames and MP3 borrows bits from up to 511 bytes of
-    // earlier frames: 16384 frames covers two of the longest Vorbis blocks, an MP3 reservoir
-    // even at 8 kbit/s, and more than Opus's recommended 80 ms.
-    return std::max<std::uint64_t>(16384, 4 * static_cast<std::uint64_t>(codec.frame_size));
-}
-
-int bitsOf(const AVCodecContext& codec) {
-    const int pcmBits = av_get_exact_bits_per_sample(codec.codec_id);
-    const AVCodecDescriptor* desc = avcodec_descriptor_get(codec.codec_id);
-    const bool lossless = desc && (desc->props & AV_CODEC_PROP_LOSSLESS);
-    if (!lossless) {
-        return 0;
-    }
-    if (codec.bits_per_raw_sample > 0) {
-        return codec.bits_per_raw_sample;
-    }
-    return pcmBits > 0 ? pcmBits : 0;
-}
-
-bool isPlainPcm(AVCodecID id) {
-    // PCM codec ids form one block that ends where ADPCM begins; the DVD / Blu-ray variants
-    // carry headers per packet and are left to the scan.
-    return id >= AV_CODEC_ID_PCM_S16LE && id < AV_CODEC_ID_ADPCM_IMA_QT &&
-           id != AV_CODEC_ID_PCM_DVD && id != AV_CODEC_ID_PCM_BLURAY &&
-           av_get_exact_bits_per_sample(id) > 0;
-}
+// The longest stretch of silence timeline reading puts in for packets that did not decode; a
+// longer jump in the timestamps is taken as broken timestamps and not followed.
+constexpr std::int64_t kMaxGapSeconds = 30;
+// Silence at the end of a file cut short is handed out in pieces of this many frames.
+constexpr std::uint64_t kSilenceFrames = 4096;
 
 }  // namespace
 
@@ -69,123 +25,65 @@ FfmpegDecoder::FfmpegDecoder(std::shared_ptr<const ReadableFile> file,
                              std::unique_ptr<FfmpegInput> input)
     : file_(std::move(file)), path_(file_->path()), input_(std::move(input)) {}
 
-std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(const std::string& utf8Path,
-                                                   std::string* error) {
+// The scan (if any) is stopped and joined before the members it writes to go.
+FfmpegDecoder::~FfmpegDecoder() {
+    scan_.reset();
+}
+
+std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(const std::string& utf8Path, std::string* error,
+                                                   Measure measure) {
     auto file = ReadableFile::open(utf8Path, error);
-    return file ? open(std::move(file), error) : nullptr;
+    return file ? open(std::move(file), error, measure) : nullptr;
 }
 
 std::unique_ptr<FfmpegDecoder> FfmpegDecoder::open(std::shared_ptr<const ReadableFile> file,
-                                                   std::string* error) {
+                                                   std::string* error, Measure measure) {
     auto input = FfmpegInput::open(file, error);
     if (!input) {
         return nullptr;
     }
     std::unique_ptr<FfmpegDecoder> decoder(new FfmpegDecoder(std::move(file), std::move(input)));
-    if (!decoder->measure(error)) {
+    if (!decoder->measure(error, measure)) {
         return nullptr;
     }
     return decoder;
 }
 
-bool FfmpegDecoder::measure(std::string* error) {
-    const AVCodecContext& codec = input_->codec();
-    useIndex_ = needsPacketIndex(input_->format());
-    preroll_ = prerollFor(codec);
-    sourceBits_ = bitsOf(codec);
-
-    input_->setPacketObserver([this](const AVPacket& pkt) {
-        if (firstPacketPos_ < 0) {
-            firstPacketPos_ = pkt.pos;
-        }
-        const std::int64_t ts = pkt.pts != AV_NOPTS_VALUE ? pkt.pts : pkt.dts;
-        if (useIndex_ && ts != AV_NOPTS_VALUE) {
-            index_.add(pkt.pos, ts);
-        }
-    });
-    const AVFrame* frame = input_->nextFrame();
-    if (!frame) {
-        if (error) {
-            *error = "no audio could be decoded from " + path_;
-        }
-        return false;
-    }
-    // What the first frame shows is what the whole file is delivered as (HE-AAC's doubled rate
-    // and parametric stereo's second channel appear only there).
-    sampleRate_ = input_->sampleRate();
-    channels_ = frame->ch_layout.nb_channels > 0 ? frame->ch_layout.nb_channels
-                                                 : codec.ch_layout.nb_channels;
-    converter_ = std::make_unique<FloatConverter>(sampleRate_, channels_);
-    const auto start = input_->frameStartSamples(*frame);
-    hasTimestamps_ = start.has_value();
-    origin_ = start.value_or(0);
-
-    std::uint64_t frames = 0;
-    if (!trustedPcmLength(&frames)) {
-        // The container's duration is not to be trusted: count what actually decodes.
-        do {
-            if (const auto ts = input_->frameStartSamples(*frame)) {
-                frameIndex_.add(*ts, frames);
-            }
-            frames += static_cast<std::uint64_t>(frame->nb_samples);
-        } while ((frame = input_->nextFrame()));
-    }
-    input_->setPacketObserver(nullptr);
-    length_ = std::min(frames, declaredMp4Length());
-    if (length_ == 0) {
-        if (error) {
-            *error = path_ + " holds no audio";
-        }
-        return false;
-    }
-    if (!rewind()) {
-        if (error) {
-            *error = "cannot read " + path_ + " again after measuring it";
-        }
-        return false;
-    }
-    return true;
+void FfmpegDecoder::setLength(std::uint64_t frames) {
+    length_ = frames;
+    reported_.store(frames, std::memory_order_release);
 }
 
-bool FfmpegDecoder::trustedPcmLength(std::uint64_t* frames) const {
-    static constexpr std::string_view kPcmContainers[] = {"wav", "aiff", "w64", "au"};
-    const AVFormatContext& format = input_->format();
-    const AVStream& stream = input_->stream();
-    const AVCodecParameters& par = *stream.codecpar;
-    if (std::find(std::begin(kPcmContainers), std::end(kPcmContainers),
-                  std::string_view(format.iformat->name)) == std::end(kPcmContainers) ||
-        !isPlainPcm(par.codec_id) || par.block_align <= 0 || stream.duration <= 0 ||
-        firstPacketPos_ < 0 || !format.pb) {
-        return false;
+void FfmpegDecoder::adoptScan() {
+    if (indexPending_ && scan_->finished()) {
+        indexPending_ = false;
+        if (auto result = scan_->take()) {
+            index_ = std::move(result->packetIndex);
+            firstPacketPos_ = result->firstPacketPos;
+        }
+        return;
     }
-    const std::int64_t fileSize = avio_size(format.pb);
-    if (fileSize <= firstPacketPos_) {
-        return false;
+    if (!provisional_ || !scan_->finished()) {
+        return;
     }
-    const auto claimed = static_cast<std::uint64_t>(
-        av_rescale_q(stream.duration, stream.time_base, AVRational{1, sampleRate_}));
-    // A header may claim more data than the file holds (a copy that was cut short).
-    const auto present = static_cast<std::uint64_t>((fileSize - firstPacketPos_) / par.block_align);
-    *frames = std::min(claimed, present);
-    return true;
-}
-
-std::uint64_t FfmpegDecoder::declaredMp4Length() const {
-    // FFmpeg trims the AAC priming in MP4 but decodes the padding of the last frame in full;
-    // the edit list, reflected in the stream duration, says where the music really ends.
-    const AVStream& stream = input_->stream();
-    if (!std::string_view(input_->format().iformat->name).starts_with("mov,") ||
-        stream.duration <= 0) {
-        return std::numeric_limits<std::uint64_t>::max();
+    provisional_ = false;
+    if (auto result = scan_->take()) {
+        // The scan counted the same frames this reader delivers, so positions carry over.
+        setLength(result->frames);
+        frameIndex_ = std::move(result->frameIndex);
+        index_ = std::move(result->packetIndex);
+        firstPacketPos_ = result->firstPacketPos;
+        position_ = std::min(position_, length_);
+    } else {
+        setLength(std::max(length_, position_));  // the file could not be read again
     }
-    return static_cast<std::uint64_t>(
-        av_rescale_q(stream.duration, stream.time_base, AVRational{1, sampleRate_}));
 }
 
 bool FfmpegDecoder::rewind() {
     pending_.clear();
     pendingOffset_ = 0;
     position_ = 0;
+    exhausted_ = false;
     input_ = FfmpegInput::open(file_, nullptr);
     if (input_) {
         input_->lockSampleRate(sampleRate_);
@@ -194,20 +92,24 @@ bool FfmpegDecoder::rewind() {
 }
 
 std::size_t FfmpegDecoder::read(float* interleaved, std::size_t frames) {
-    if (position_ >= length_ || !interleaved) {
+    adoptScan();
+    // An estimated length does not end the reading: the file does (or the scan's result).
+    const std::uint64_t limit = provisional_ ? lengthCap() : length_;
+    if (position_ >= limit || !interleaved) {
         return 0;
     }
-    frames = static_cast<std::size_t>(std::min<std::uint64_t>(frames, length_ - position_));
+    frames = static_cast<std::size_t>(std::min<std::uint64_t>(frames, limit - position_));
     const auto ch = static_cast<std::size_t>(channels_);
     std::size_t done = 0;
     while (done < frames) {
         const std::size_t available = (pending_.size() - pendingOffset_) / ch;
         if (available == 0) {
-            const AVFrame* frame = input_ ? input_->nextFrame() : nullptr;
-            if (!frame || !convertIntoPending(*frame, 0)) {
-                // The file gave less than it did when measured (changed on disk, read error):
-                // the length follows what was really delivered.
-                length_ = position_;
+            if (!refill()) {
+                // The file gave less than it did when measured (changed on disk, read error),
+                // or ends before its estimate: the length follows what was really delivered.
+                if (!provisional_ || position_ > 0) {
+                    setLength(position_);
+                }
                 break;
             }
             continue;
@@ -222,6 +124,69 @@ std::size_t FfmpegDecoder::read(float* interleaved, std::size_t frames) {
     return done;
 }
 
+bool FfmpegDecoder::refill() {
+    for (;;) {
+        const AVFrame* frame = input_ && !exhausted_ ? input_->nextFrame() : nullptr;
+        if (!frame) {
+            if (!timeline_ || position_ >= length_) {
+                return false;
+            }
+            // The timestamps promised more than decodes (the last packet of a cut copy): the
+            // rest plays as silence, so the length holds.
+            exhausted_ = true;
+            silenceIntoPending(std::min(length_ - position_, kSilenceFrames));
+            return true;
+        }
+        if (!timeline_) {
+            return convertIntoPending(*frame, 0);
+        }
+        const std::int64_t here = static_cast<std::int64_t>(position_);
+        switch (placeIntoPending(*frame, timelinePlace(*frame).value_or(here))) {
+            case Placed::Used:
+                return true;
+            case Placed::Before:
+            case Placed::Failed:  // a frame that does not convert is a gap like any other
+                continue;
+        }
+    }
+}
+
+std::optional<std::int64_t> FfmpegDecoder::timelinePlace(const AVFrame& frame) const {
+    const auto start = input_->frameStartSamples(frame);
+    if (!start) {
+        return std::nullopt;
+    }
+    return *start - origin_;
+}
+
+FfmpegDecoder::Placed FfmpegDecoder::placeIntoPending(const AVFrame& frame, std::int64_t place) {
+    const auto here = static_cast<std::int64_t>(position_);
+    const std::int64_t n = frame.nb_samples;
+    if (place + n <= here) {
+        return Placed::Before;
+    }
+    std::int64_t gap = std::max<std::int64_t>(0, place - here);
+    if (gap > kMaxGapSeconds * sampleRate_) {
+        gap = 0;  // broken timestamps: keep the audio going rather than follow them
+    }
+    gap = std::min<std::int64_t>(gap, static_cast<std::int64_t>(length_ - position_));
+    const std::size_t skip = place < here ? static_cast<std::size_t>(here - place) : 0;
+    const auto ch = static_cast<std::size_t>(channels_);
+    const auto silent = static_cast<std::size_t>(gap);
+    pending_.assign((silent + static_cast<std::size_t>(n)) * ch, 0.0F);
+    const std::size_t converted = converter_->convert(frame, pending_.data() + silent * ch);
+    if (converted == 0 || skip >= converted) {
+        pending_.clear();
+        pendingOffset_ = 0;
+        return converted == 0 ? Placed::Failed : Placed::Before;
+    }
+    pending_.resize((silent + converted) * ch);
+    // Damaged float files stop here too: frames placed by their timestamps skip the path below.
+    sanitiseSamples(pending_.data() + silent * ch, converted * ch);
+    pendingOffset_ = skip * ch;
+    return Placed::Used;
+}
+
 bool FfmpegDecoder::convertIntoPending(const AVFrame& frame, std::size_t skipFrames) {
     const auto ch = static_cast<std::size_t>(channels_);
     pending_.resize(static_cast<std::size_t>(frame.nb_samples) * ch);
@@ -232,23 +197,31 @@ bool FfmpegDecoder::convertIntoPending(const AVFrame& frame, std::size_t skipFra
         return false;
     }
     pending_.resize(converted * ch);
-    // The one place every decoded sample passes: damaged float files stop here.
+    // Damaged float files stop here (and in placeIntoPending).
     sanitiseSamples(pending_.data(), pending_.size());
     pendingOffset_ = skipFrames * ch;
     return true;
 }
 
+void FfmpegDecoder::silenceIntoPending(std::uint64_t frames) {
+    pending_.assign(static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels_), 0.0F);
+    pendingOffset_ = 0;
+}
+
 bool FfmpegDecoder::seek(std::uint64_t frame) {
+    adoptScan();
     if (frame > length_) {
         return false;
     }
     pending_.clear();
     pendingOffset_ = 0;
+    exhausted_ = false;
     if (frame == length_) {
         position_ = length_;
         return true;
     }
-    if (input_ && hasTimestamps_) {
+    if (input_ && hasTimestamps_ && !provisional_) {
+        // Until the scan's tables are there, only decoding from the start is exact.
         // A container may land too late to place the target (an Ogg page's timestamps are
         // only known from the page before it): then land before where it landed, and as a last
         // resort decode from the start.
@@ -274,6 +247,10 @@ FfmpegDecoder::Landing FfmpegDecoder::seekNear(std::uint64_t target, std::uint64
     const std::int64_t want = origin_ + static_cast<std::int64_t>(target - lead);
     bool moved = false;
     if (useIndex_) {
+        if (indexPending_) {
+            scan_->wait();  // a fraction of a second, once
+            adoptScan();
+        }
         const AVRational tb = input_->stream().time_base;
         const auto entry = index_.lastAtOrBefore(av_rescale_q(want, {1, sampleRate_}, tb));
         // Landing on the first packet would need the start-of-file trimming: rewind instead.
@@ -301,7 +278,7 @@ FfmpegDecoder::Landing FfmpegDecoder::seekNear(std::uint64_t target, std::uint64
                 *landedAt = static_cast<std::uint64_t>(std::max<std::int64_t>(0, *start - origin_));
             }
         }
-        const bool guessed = !frameIndex_.empty() && frame->pkt_pos >= 0 &&
+        const bool guessed = (!frameIndex_.empty() || oggTimestamps_) && frame->pkt_pos >= 0 &&
                              frame->pkt_pos == *firstGroup && *firstGroup != firstPacketPos_;
         if (guessed) {
             continue;
@@ -328,7 +305,7 @@ std::optional<std::uint64_t> FfmpegDecoder::placeOf(const AVFrame& frame) const 
     if (!frameIndex_.empty()) {
         return frameIndex_.positionOf(*start);
     }
-    // Not scanned (plain PCM): timestamps follow from byte offsets and are exact.
+    // Timeline reading: timestamps are sample-exact.
     if (*start < origin_) {
         return std::nullopt;
     }
@@ -361,6 +338,22 @@ bool FfmpegDecoder::seekByRewinding(std::uint64_t target) {
 
 bool FfmpegDecoder::decodeUpTo(const AVFrame* frame, std::uint64_t framePosition,
                                std::uint64_t target, std::uint64_t* reached) {
+    if (timeline_) {
+        // Each frame goes where its timestamp says; what lies before the target only warms the
+        // decoder up, a gap before it plays as silence.
+        position_ = target;
+        for (; frame; frame = input_->nextFrame()) {
+            const auto place =
+                timelinePlace(*frame).value_or(static_cast<std::int64_t>(framePosition));
+            framePosition = static_cast<std::uint64_t>(std::max<std::int64_t>(0, place)) +
+                            static_cast<std::uint64_t>(frame->nb_samples);
+            if (placeIntoPending(*frame, place) == Placed::Used) {
+                return true;
+            }
+        }
+        exhausted_ = true;
+        return true;  // the rest up to the length is silence (refill)
+    }
     while (frame) {
         const auto n = static_cast<std::uint64_t>(frame->nb_samples);
         if (framePosition + n > target) {
@@ -383,13 +376,14 @@ bool FfmpegDecoder::decodeUpTo(const AVFrame* frame, std::uint64_t framePosition
 
 namespace audiolib {
 
-std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& utf8Path, std::string* error) {
-    return ffmpeg::FfmpegDecoder::open(utf8Path, error);
+std::unique_ptr<AudioDecoder> AudioDecoder::open(const std::string& utf8Path, std::string* error,
+                                                 Measure measure) {
+    return ffmpeg::FfmpegDecoder::open(utf8Path, error, measure);
 }
 
 std::unique_ptr<AudioDecoder> AudioDecoder::open(std::shared_ptr<const ReadableFile> file,
-                                                 std::string* error) {
-    return ffmpeg::FfmpegDecoder::open(std::move(file), error);
+                                                 std::string* error, Measure measure) {
+    return ffmpeg::FfmpegDecoder::open(std::move(file), error, measure);
 }
 
 }  // namespace audiolib

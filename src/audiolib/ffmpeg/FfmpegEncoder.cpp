@@ -10,7 +10,6 @@ extern "C" {
 #include <libavutil/dict.h>
 }
 
-#include "audiolib/ffmpeg/RateAdapter.h"
 #include "audiolib/ffmpeg/SampleQuantizer.h"
 
 namespace audiolib::ffmpeg {
@@ -137,9 +136,11 @@ bool FfmpegEncoder::setUp(const std::string& utf8Path, const EncoderRecipe& reci
     }
     const int codecRate = nearestOfferedRate(*codec, sampleRate);
     if (codecRate != sampleRate) {
-        rateAdapter_ = RateAdapter::create(sampleRate, codecRate, channels, error);
-        if (!rateAdapter_) {
-            return false;
+        resampler_ = std::make_unique<Resampler>(channels, codecRate);
+        std::string reason;
+        if (!resampler_->setInputRate(sampleRate, &reason)) {
+            return failWith("cannot resample from " + std::to_string(sampleRate) + " to " +
+                            std::to_string(codecRate) + " Hz: " + reason);
         }
     }
     AVFormatContext* rawFormat = nullptr;
@@ -268,15 +269,31 @@ bool FfmpegEncoder::write(const float* interleaved, std::size_t frames) {
     if (!interleaved || frames == 0) {
         return alive_;
     }
-    if (!rateAdapter_) {
+    if (!resampler_) {
         return feed(interleaved, frames);
     }
-    const auto resampled = rateAdapter_->convert(interleaved, frames);
-    if (!resampled) {
+    const auto ch = static_cast<std::size_t>(channels_);
+    while (frames > 0 && alive_) {
+        const std::size_t n = std::min(frames, kStagingFrames);
+        if (!resampleAndFeed(interleaved, n)) {
+            return false;
+        }
+        interleaved += n * ch;
+        frames -= n;
+    }
+    return alive_;
+}
+
+bool FfmpegEncoder::resampleAndFeed(const float* interleaved, std::size_t frames) {
+    const int inFrames = static_cast<int>(frames);
+    const int room = resampler_->maxOutputFrames(interleaved ? inFrames : 0) + 16;
+    resampled_.resize(static_cast<std::size_t>(room) * static_cast<std::size_t>(channels_));
+    const int done = resampler_->process(interleaved, inFrames, resampled_.data(), room);
+    if (resampler_->failed()) {
         fail("cannot resample audio for " + path_, AVERROR_EXTERNAL);
         return false;
     }
-    return feed(resampled->data(), resampled->size() / static_cast<std::size_t>(channels_));
+    return feed(resampled_.data(), static_cast<std::size_t>(done));
 }
 
 bool FfmpegEncoder::feed(const float* interleaved, std::size_t frames) {
@@ -354,12 +371,8 @@ bool FfmpegEncoder::finish() {
         return result_;
     }
     finished_ = true;
-    if (alive_ && rateAdapter_) {
-        if (const auto tail = rateAdapter_->flush()) {
-            feed(tail->data(), tail->size() / static_cast<std::size_t>(channels_));
-        } else {
-            fail("cannot resample audio for " + path_, AVERROR_EXTERNAL);
-        }
+    if (alive_ && resampler_) {
+        resampleAndFeed(nullptr, 0);
     }
     if (alive_) {
         const int rest = av_audio_fifo_size(fifo_.get());

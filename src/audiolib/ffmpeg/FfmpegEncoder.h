@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "audiolib/FileEncoder.h"
+#include "audiolib/dsp/Resampler.h"
 #include "audiolib/ffmpeg/FfmpegHolders.h"
-#include "audiolib/ffmpeg/RateAdapter.h"
 
 namespace audiolib::ffmpeg {
 
@@ -47,6 +47,8 @@ class FfmpegEncoder final : public FileEncoder {
     bool setUp(const std::string& utf8Path, const EncoderRecipe& recipe, int sampleRate,
                int channels, std::string* error);
     bool feed(const float* interleaved, std::size_t frames);
+    // Through the resampler into feed(); interleaved == nullptr lets out its last frames.
+    bool resampleAndFeed(const float* interleaved, std::size_t frames);
     bool encodeFromFifo(int frames);
     bool sendToCodec(const AVFrame* frame);
     void fail(const std::string& what, int averror);
@@ -59,7 +61,8 @@ class FfmpegEncoder final : public FileEncoder {
     PacketPtr packet_;
     FramePtr frame_;
     AudioFifoPtr fifo_;
-    std::unique_ptr<RateAdapter> rateAdapter_;        // only when the codec cannot take the rate
+    std::unique_ptr<Resampler> resampler_;  // only when the codec cannot take the rate
+    std::vector<float> resampled_;
     std::vector<std::vector<std::uint8_t>> staging_;  // one plane per channel, or one
     std::vector<std::uint8_t*> stagingPlanes_;
     int channels_ = 0;

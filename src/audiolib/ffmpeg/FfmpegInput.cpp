@@ -9,6 +9,13 @@ namespace {
 // that is garbage from some point on ends without decoding every byte of the garbage.
 constexpr int kMaxConsecutiveErrors = 64;
 
+// The demuxers of the audio files and of the audio/video containers the player opens. Playlist
+// and reference formats (concat, HLS, DASH, image sequences...) name other files or addresses to
+// read; a file that merely claims to be music must never make FFmpeg open those.
+constexpr const char* kFormatWhitelist =
+    "wav,w64,aiff,au,caf,flac,mp3,ogg,mov,aac,loas,ac3,eac3,dts,dtshd,truehd,mlp,matroska,asf,"
+    "avi,wv,ape,tta,tak,mpc,mpc8,amr,amrnb,amrwb,dsf,xwma,voc,mpeg,mpegts,flv,rm,shn,oma";
+
 void setError(std::string* error, std::string text) {
     if (error) {
         *error = std::move(text);
@@ -37,8 +44,9 @@ std::unique_ptr<FfmpegInput> FfmpegInput::open(std::shared_ptr<const ReadableFil
     std::unique_ptr<FfmpegInput> input(new FfmpegInput);
     // FFmpeg reads the descriptor that was checked to be a regular file, never the path (which
     // may meanwhile name a FIFO); "file:" in the name only keeps a name such as "http:song.mp3"
-    // from looking like a protocol in messages, and the whitelist keeps playlist-like formats
-    // from reaching beyond local files.
+    // from looking like a protocol in messages. The protocol whitelist keeps whatever is opened
+    // from reaching beyond local files, the format whitelist keeps a playlist named like music
+    // from opening other local files.
     input->io_ = FileIo::create(std::move(file));
     AVFormatContext* rawFormat = avformat_alloc_context();
     if (!input->io_ || !rawFormat) {
@@ -49,6 +57,7 @@ std::unique_ptr<FfmpegInput> FfmpegInput::open(std::shared_ptr<const ReadableFil
     rawFormat->pb = input->io_->context();
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av_dict_set(&options, "format_whitelist", kFormatWhitelist, 0);
     const std::string url = "file:" + utf8Path;
     int rc = avformat_open_input(&rawFormat, url.c_str(), nullptr, &options);
     DictionaryPtr unused(options);
@@ -180,6 +189,25 @@ bool FfmpegInput::readAndSendPacket() {
     if (rc < 0 && rc != AVERROR(EAGAIN)) {
         return noteDecodeError();
     }
+    return true;
+}
+
+bool FfmpegInput::skimPacket() {
+    AVPacket* pkt = packet_.get();
+    for (;;) {
+        if (av_read_frame(format_.get(), pkt) < 0) {
+            finished_ = true;
+            return false;
+        }
+        if (pkt->stream_index == streamIndex_) {
+            break;
+        }
+        av_packet_unref(pkt);
+    }
+    if (observer_) {
+        observer_(*pkt);
+    }
+    av_packet_unref(pkt);
     return true;
 }
 

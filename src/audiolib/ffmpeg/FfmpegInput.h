@@ -41,7 +41,12 @@ class FfmpegInput {
     // packet's timestamp from the index (the index must outlive the reading).
     bool seekToByte(std::int64_t pos, const PacketIndex* index);
 
-    // Called for every audio packet before it is decoded (used to build a PacketIndex).
+    // Reads the next audio packet without decoding it, for the observer only; false at the end
+    // of the file (or at a read error). Decoding after this is not meaningful: rewind instead.
+    bool skimPacket();
+
+    // Called for every audio packet before it is decoded or skimmed (used to build a
+    // PacketIndex and to measure raw streams).
     void setPacketObserver(std::function<void(const AVPacket&)> observer) {
         observer_ = std::move(observer);
     }

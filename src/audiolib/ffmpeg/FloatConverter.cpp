@@ -22,8 +22,15 @@ void usableLayout(const AVChannelLayout& from, int channels, AVChannelLayout* to
 
 }  // namespace
 
-FloatConverter::FloatConverter(int sampleRate, int channels) : sampleRate_(sampleRate) {
-    av_channel_layout_default(&outLayout_, channels);
+FloatConverter::FloatConverter(int sampleRate, const AVChannelLayout& layout)
+    : sampleRate_(sampleRate) {
+    if (layout.order == AV_CHANNEL_ORDER_NATIVE &&
+        av_channel_layout_copy(&outLayout_, &layout) == 0) {
+        mask_ = layout.u.mask;
+        return;
+    }
+    av_channel_layout_uninit(&outLayout_);
+    av_channel_layout_default(&outLayout_, layout.nb_channels);
 }
 
 FloatConverter::~FloatConverter() {

@@ -23,7 +23,7 @@ StreamPlayback::StreamPlayback(Stream& stream, const PlaybackTarget& target)
       shared_(stream.volumeLevel(), stream.gains()),
       voice_(shared_, target.rate),
       history_(stream.channels(), stream.rate()),
-      mapper_(stream.channels()),
+      mapper_(stream.channels(), stream.channelMask()),
       resampler_(2, target.rate),
       native_(static_cast<std::size_t>(kMaxNativeFrames) * stream.channels()),
       stereo_(static_cast<std::size_t>(kMaxNativeFrames) * 2),

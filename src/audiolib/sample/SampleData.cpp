@@ -18,7 +18,8 @@ namespace {
 // file from exhausting memory.
 constexpr std::uint64_t kMaxSamples = 32ULL << 20;
 
-std::vector<float> fold(const std::vector<float>& in, int channels, bool mono) {
+std::vector<float> fold(const std::vector<float>& in, int channels, std::uint64_t layoutMask,
+                        bool mono) {
     const std::size_t frames = in.size() / channels;
     if (mono) {
         std::vector<float> out(frames);
@@ -33,7 +34,7 @@ std::vector<float> fold(const std::vector<float>& in, int channels, bool mono) {
     if (channels <= 2)
         return in;
     std::vector<float> out(frames * 2);
-    StereoMapper(channels).map(in.data(), out.data(), frames);
+    StereoMapper(channels, layoutMask).map(in.data(), out.data(), frames);
     return out;
 }
 
@@ -89,8 +90,8 @@ std::shared_ptr<const SampleData> SampleData::load(const std::string& utf8Path, 
         data->sourceBits = decoder->sourceBits();
         data->channels = mono ? 1 : std::min(channels, 2);
         data->rate = deviceRate;
-        data->frames =
-            resample(fold(decoded, channels, mono), data->channels, data->sourceRate, deviceRate);
+        data->frames = resample(fold(decoded, channels, decoder->channelMask(), mono),
+                                data->channels, data->sourceRate, deviceRate);
         return data;
     } catch (const std::bad_alloc&) {
         *errorCode = BASS_ERROR_MEM;

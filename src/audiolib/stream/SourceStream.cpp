@@ -17,7 +17,9 @@ std::shared_ptr<SourceStream> SourceStream::open(std::weak_ptr<Device> device,
         *errorCode = BASS_ERROR_FILEOPEN;
         return nullptr;
     }
-    auto decoder = AudioDecoder::open(std::move(file), reason);
+    const auto measure = (flags & BASS_STREAM_PRESCAN) != 0 ? AudioDecoder::Measure::Now
+                                                            : AudioDecoder::Measure::InBackground;
+    auto decoder = AudioDecoder::open(std::move(file), reason, measure);
     if (!decoder) {
         *errorCode = BASS_ERROR_FILEFORM;
         return nullptr;
@@ -36,7 +38,8 @@ SourceStream::SourceStream(std::weak_ptr<Device> device, std::uint64_t deviceSer
                            std::uint32_t flags, std::unique_ptr<AudioDecoder> decoder,
                            std::string filename)
     : Stream(std::move(device), deviceSerial, flags,
-             StreamFormat{decoder->sampleRate(), decoder->channels(), decoder->sourceBits()},
+             StreamFormat{decoder->sampleRate(), decoder->channels(), decoder->sourceBits(),
+                          decoder->channelMask()},
              decoder->lengthFrames(), std::move(filename)),
       decoder_(std::move(decoder)) {}
 
@@ -59,7 +62,9 @@ std::size_t SourceStream::render(float* out, std::size_t frames) {
 }
 
 bool SourceStream::ended() const {
-    return ended_ || (!looping() && decoder_->positionFrames() >= lengthFrames());
+    // An estimated length does not end the stream; the end of the file does.
+    return ended_ ||
+           (!looping() && decoder_->lengthFinal() && decoder_->positionFrames() >= lengthFrames());
 }
 
 double SourceStream::position() const {

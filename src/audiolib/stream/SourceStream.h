@@ -18,6 +18,8 @@ class SourceStream : public Stream {
     // nullptr on failure, with *errorCode set to a BASS_ERROR_* value (FILEOPEN when the file
     // cannot be read at all, FILEFORM when it is not audio FFmpeg understands, FORMAT for a
     // channel count or rate we cannot play) and *reason to the decoder's explanation.
+    // BASS_STREAM_PRESCAN in the flags measures the length before returning, whatever it costs;
+    // without it a file that needs decoding to be measured is measured in the background.
     static std::shared_ptr<SourceStream> open(std::weak_ptr<Device> device,
                                               std::uint64_t deviceSerial,
                                               const std::string& utf8Path, std::uint32_t flags,
@@ -28,6 +30,7 @@ class SourceStream : public Stream {
 
     ObjectKind kind() const override { return ObjectKind::SourceStream; }
 
+    std::uint64_t lengthFrames() const override { return decoder_->lengthFrames(); }
     std::size_t render(float* out, std::size_t frames) override;
     bool ended() const override;
     double position() const override;

@@ -30,6 +30,7 @@ struct StreamFormat {
     int rate = 0;
     int channels = 0;
     int sourceBits = 0;
+    std::uint64_t channelMask = 0;  // the speakers, as AudioDecoder::channelMask()
 };
 
 class Stream : public LibObject {
@@ -44,12 +45,19 @@ class Stream : public LibObject {
     bool looping() const;
     int rate() const { return format_.rate; }
     int channels() const { return format_.channels; }
+    // For the downmix to the device (StereoMapper); 0 when the file names no speakers.
+    std::uint64_t channelMask() const { return format_.channelMask; }
     int sourceBits() const { return format_.sourceBits; }
     const std::string& filename() const { return filename_; }
     // Bytes of one frame in the channel's own sample format (float or 16-bit).
     std::uint32_t bytesPerFrame() const;
-    // In source frames; fixed when the stream is made.
-    std::uint64_t lengthFrames() const { return lengthFrames_; }
+    // In source frames; any thread, without the lock. Exact from the start for every file that
+    // states its length (PCM, FLAC, MP4, Ogg, raw MPEG audio / AAC / AC-3 / DTS) and for every
+    // stream made with BASS_STREAM_PRESCAN. A file of another container opened without it starts
+    // with the container's estimate, which changes once, to the exact value, when the background
+    // measurement ends (AudioDecoder::Measure::InBackground). Callers that show the length read
+    // it again rather than keep it; positions are always clamped to it.
+    virtual std::uint64_t lengthFrames() const { return lengthFrames_; }
     std::shared_ptr<Device> device() const { return device_.lock(); }
 
     // ---- rendering: the caller holds mutex() ----

@@ -28,7 +28,8 @@ StretchQuality qualityFor(std::uint32_t flags) {
 
 TempoStream::TempoStream(std::uint32_t flags, std::shared_ptr<SourceStream> source)
     : Stream(source->device(), source->deviceSerial(), formatFlags(flags, *source),
-             StreamFormat{source->rate(), source->channels(), source->sourceBits()},
+             StreamFormat{source->rate(), source->channels(), source->sourceBits(),
+                          source->channelMask()},
              source->lengthFrames(), source->filename()),
       source_(std::move(source)),
       quality_(qualityFor(flags)),

@@ -40,6 +40,7 @@ class TempoStream : public Stream {
     StretchQuality quality() const { return quality_; }
     const char* engineName() const { return engine_->name(); }
 
+    std::uint64_t lengthFrames() const override { return source_->lengthFrames(); }
     std::size_t render(float* out, std::size_t frames) override;
     bool ended() const override;
     double position() const override;

@@ -72,8 +72,8 @@ int main() {
         std::fprintf(stderr, "no output device: error %d\n", BASS_ErrorGetCode());
         return 1;
     }
-    const HSTREAM source = BASS_StreamCreateFile(FALSE, music.c_str(), 0, 0,
-                                                 BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    const HSTREAM source =
+        BASS_StreamCreateFile(FALSE, music.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
     const HSTREAM tempo = BASS_FX_TempoCreate(source, BASS_SAMPLE_LOOP | BASS_FX_FREESOURCE);
     if (tempo == 0) {
         std::fprintf(stderr, "cannot make the stream: error %d\n", BASS_ErrorGetCode());
@@ -99,16 +99,18 @@ int main() {
         BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_VOL, 0.6F + 0.05F * (step % 4));
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpu = cpuSeconds() - cpuStart;
     const std::uint64_t frames = device->mixer().framesProcessed() - framesStart;
     const std::int64_t longestGap = device->feeder().takeLongestGapMicros();
     stopCompetitors(competitors);
 
     const audiolib::StreamPlayback* playback = stream->playback();
-    std::printf("playback_stress: %d s at tempo -25 %% with %zu busy processes on %d cores, "
-                "controls changed every 20 ms\n",
-                seconds, competitors.size(), cores);
+    std::printf(
+        "playback_stress: %d s at tempo -25 %% with %zu busy processes on %d cores, "
+        "controls changed every 20 ms\n",
+        seconds, competitors.size(), cores);
     std::printf("  device played            %.2f s of audio in %.2f s\n", frames / 44100.0, wall);
     std::printf("  underruns                %llu (%llu frames of silence)\n",
                 static_cast<unsigned long long>(playback->underruns()),

@@ -268,10 +268,18 @@ TEST_F(DecoderBadInput, SeekWithinTheLengthLandsOrClampsWhenTheFileTurnsOutShort
     for (std::size_t i = 0; i < got.size(); ++i) {
         EXPECT_NEAR(got[i], all[length / 5 * 2 + i], 1e-4);
     }
+    // Past what is left: either it lands, and the missing audio plays as silence of its length
+    // (where timestamps say where the frames belong), or it clamps to the end of what decodes.
     EXPECT_TRUE(decoder->seek(length * 3 / 4));
-    EXPECT_LT(decoder->positionFrames(), length * 3 / 4);
-    EXPECT_GT(decoder->positionFrames(), length / 5);
-    EXPECT_EQ(decoder->read(got.data(), 10), 0u);  // at the end of what decodes
+    if (decoder->positionFrames() == length * 3 / 4) {
+        ASSERT_EQ(decoder->read(got.data(), 10), 10u);
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_EQ(got[i], 0.0F) << i;
+    } else {
+        EXPECT_LT(decoder->positionFrames(), length * 3 / 4);
+        EXPECT_GT(decoder->positionFrames(), length / 5);
+        EXPECT_EQ(decoder->read(got.data(), 10), 0u);  // at the end of what decodes
+    }
     EXPECT_TRUE(decoder->seek(0));
     EXPECT_EQ(decoder->read(got.data(), 10), 10u);
 }

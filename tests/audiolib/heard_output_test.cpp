@@ -74,6 +74,10 @@ class HeardOutputTest : public ::testing::Test {
 };
 
 TEST_F(HeardOutputTest, StartPauseResumeAndFreeNeverJump) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "measures what a real-time device heard; under ThreadSanitizer the stretcher "
+                    "cannot keep real time";
+#endif
     const HSTREAM music = audiolibtest::makeTempoStream(path_, BASS_SAMPLE_FLOAT, 0);
     ASSERT_NE(music, 0U);
     ASSERT_TRUE(BASS_ChannelPlay(music, FALSE));

@@ -73,8 +73,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t length) {
     writeInput(bytes, length);
-    const HSTREAM source = BASS_StreamCreateFile(FALSE, inputPath().c_str(), 0, 0,
-                                                 BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    // PRESCAN: the length is exact at open, so every seek within it must land or clamp (without
+    // it, a container that states no length reports an estimate until its background scan ends,
+    // and a seek beyond what is measured so far is refused by design).
+    const HSTREAM source =
+        BASS_StreamCreateFile(FALSE, inputPath().c_str(), 0, 0,
+                              BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT | BASS_STREAM_PRESCAN);
     if (!source)
         return 0;
     pullAndCheck(source);

@@ -2,15 +2,22 @@
 // window, engine or exporter message already has a place to go.
 #include <QApplication>
 #include <QFileInfo>
+#include <cstdio>
+#include <string>
+#include <vector>
 
+#include "audiolib/audiolib.h"
+#include "audiolib/core/Diagnostics.h"
 #include "crashreport/CrashReportConfig.h"
 #include "crashreport/FatalSignalHandler.h"
 #include "crashreport/SystemInfo.h"
+#include "export/CommandLineExport.h"
 #include "logging/AppSupport.h"
 #include "logging/Console.h"
 #include "logging/Logger.h"
 #include "player/SingleInstance.h"
 #include "player/TonveraAppDelegate.h"
+#include "visualisation/GlobalSettings.h"
 
 namespace {
 
@@ -31,9 +38,43 @@ void installCrashHandler() {
     }
 }
 
+// No window and no sound device: usable over ssh and in scripts.
+int exportFromCommandLine(commandline::Request request, int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName("Tonvera");
+    QCoreApplication::setApplicationName("Tonvera");
+    QCoreApplication::setApplicationVersion(TONVERA_VERSION);
+    // stderr is for the progress line and the one error line; the diagnostic lines still reach
+    // the system log. The log file is left alone: opening it would replace the log of a player
+    // that may be running.
+    setConsoleToStderr(false);
+    audiolib::setDiagnosticSink([](const char* line) { Logger::sharedSingleton().write(line); });
+    if (!request.qualityGiven) {
+        request.settings.engineFlags =
+            GlobalSettings::sharedSingleton().soundQuality() == 1 ? TONVERA_FX_TEMPO_LIGHT : 0;
+    }
+    return commandline::runExport(request, stderr, stderr);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    const commandline::Request request =
+        commandline::parse(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    switch (request.action) {
+        case commandline::Action::Help:
+            std::fputs(commandline::usage("tonvera").c_str(), stdout);
+            return 0;
+        case commandline::Action::Invalid:
+            std::fprintf(stderr, "tonvera: %s\nTry 'tonvera --help' for more information.\n",
+                         request.error.c_str());
+            return 2;
+        case commandline::Action::Export:
+            return exportFromCommandLine(request, argc, argv);
+        case commandline::Action::StartPlayer:
+            break;
+    }
+
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName("Tonvera");
     QCoreApplication::setApplicationName("Tonvera");

@@ -26,6 +26,8 @@ class FileEncoder {
     // Flushes the codec and closes the file; idempotent. False when anything failed.
     virtual bool finish() = 0;
     virtual bool alive() const = 0;
+    // Why the encoder died or its file could not be completed; empty while all is well.
+    virtual std::string lastError() const = 0;
 };
 
 }  // namespace audiolib

@@ -250,6 +250,12 @@ HENCODE BASS_Encode_StartCAFile(DWORD handle, DWORD ftype, DWORD atype, DWORD fl
 DWORD BASS_Encode_IsActive(DWORD handle);
 // handle: an encoder or a channel (all of its encoders). Finishes and closes the file(s).
 BOOL BASS_Encode_Stop(DWORD handle);
+// Tonvera's own: why an encoder died or its file could not be completed, as one sentence; ""
+// while it lives or when nothing failed. handle: an encoder, or a channel (its first failing
+// encoder, else the last one that failed, also after BASS_Encode_Stop).
+// The text is copied into `buffer` (at most `size` bytes, always terminated); returns its full
+// length, 0 when there is nothing to tell or the handle is unknown.
+DWORD TONVERA_Encode_GetError(DWORD handle, char* buffer, DWORD size);
 
 }  // extern "C"
 

@@ -3,6 +3,7 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -46,7 +47,13 @@ const std::string& identity() {
     return name;
 }
 
+std::atomic<bool> toStderr{true};
+
 }  // namespace
+
+void setConsoleToStderr(bool enabled) {
+    toStderr.store(enabled, std::memory_order_relaxed);
+}
 
 std::string formatString(const char* format, ...) {
     va_list args;
@@ -69,8 +76,9 @@ void consoleLine(const std::string& text) {
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
 
     // One fprintf per line: stdio locks the stream, so lines from several threads never mix.
-    std::fprintf(stderr, "%s.%03lld %s[%d] %s\n", stamp, static_cast<long long>(millis),
-                 name.c_str(), static_cast<int>(::getpid()), text.c_str());
+    if (toStderr.load(std::memory_order_relaxed))
+        std::fprintf(stderr, "%s.%03lld %s[%d] %s\n", stamp, static_cast<long long>(millis),
+                     name.c_str(), static_cast<int>(::getpid()), text.c_str());
     ::syslog(LOG_NOTICE, "%s", text.c_str());
 }
 

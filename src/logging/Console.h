@@ -10,6 +10,10 @@
 void console(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void consoleLine(const std::string& text);
 
+// The command-line export keeps stderr for its progress and its one error line: with this off,
+// console lines reach the system log only. On by default; set before other threads start.
+void setConsoleToStderr(bool enabled);
+
 // printf-style formatting into a std::string.
 std::string formatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -40,6 +40,13 @@ QString patternsOf(const QStringList& fileTypes) {
     return patterns.join(QLatin1Char(' '));
 }
 
+QString chooseSaveWithDialog(QWidget* parent, const QString& title, const QString& proposedPath,
+                             const QStringList& filters) {
+    // Application-modal, not a sheet; the extension stays visible and any name is allowed.
+    return QFileDialog::getSaveFileName(parent, title, proposedPath,
+                                        filters.join(QStringLiteral(";;")));
+}
+
 QString chooseWithDialog(QWidget* parent, const QStringList& filters) {
     return QFileDialog::getOpenFileName(parent, QObject::tr("Open Music"), QString(),
                                         filters.join(QStringLiteral(";;")));
@@ -64,6 +71,7 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
       soundEngine_(engine != nullptr ? engine : &SoundEngine::sharedSingleton()),
       fileChooser_(chooseWithDialog),
       messageShower_(showWindowModalMessage),
+      saveChooser_(chooseSaveWithDialog),
       terminate_([] { QCoreApplication::quit(); }) {
     ui_->setupUi(window_.get());
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
@@ -170,7 +178,8 @@ void TonveraAppDelegate::connectControls() {
             &TonveraAppDelegate::menuSaveSettingsFile);
     connect(ui.menuItemQuit, &QAction::triggered, window_.get(), &QWidget::close);
     connect(&updateTimer_, &QTimer::timeout, this, &TonveraAppDelegate::updatePositionSlider);
-    // Export... stays disabled (as the .ui gives it) until the export window exists.
+    connect(ui.menuItemExportAsWAV, &QAction::triggered, this,
+            &TonveraAppDelegate::menuExportAsWAV);
 }
 
 void TonveraAppDelegate::applicationWillTerminate() {
@@ -205,8 +214,8 @@ void TonveraAppDelegate::applicationDidFinishLaunching() {
     // The File menu's items keep the enabled state given to them: Qt never enables menu items
     // on its own, so there is nothing to switch off.
 
-    // Export: its menu item is enabled here ("enabling export menu") once the export window
-    // exists; until then it stays disabled.
+    ui_->menuItemExportAsWAV->setEnabled(true);
+    console("enabling export menu");
 
     // The spectrum view reaches the engine through this controller's engine, and opens dropped
     // files through open().

@@ -20,6 +20,7 @@
 
 #include "crashreport/KTVarneskManager.h"
 
+class ExportWindow;
 class FileManagerReveal;
 class Metronom;
 class MetronomControls;
@@ -51,6 +52,10 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     using FileShower = std::function<void(const QString& path)>;
     // Tells the user something in one sentence, window-modal on `parent`, without blocking.
     using MessageShower = std::function<void(QWidget* parent, const QString& text)>;
+    // The save panel: returns the chosen path, or an empty string when the user cancelled.
+    using SaveChooser =
+        std::function<QString(QWidget* parent, const QString& title, const QString& proposedPath,
+                              const QStringList& filters)>;
 
     // `engine` is the shared engine in the program; tests hand in their own. The window is
     // created here but shown only by showMainApplicationWindow().
@@ -109,6 +114,17 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     void updatePositionSlider();
     void sliderPositionMoved();
 
+    // ---- export
+    // The export command (File › Export…): asks for the output file, pauses playing music and
+    // runs the export under a sheet on the main window. Disabled while an export runs.
+    void menuExportAsWAV();
+    // The sheet's end: hides and drops the export window, tells the user when it failed.
+    void didEndSheet(bool succeeded, const QString& failure);
+    // The export window while an export runs (or a cancelled panel left it), else null.
+    ExportWindow* exportController() const;
+    // The save panel's file types, in this order, as name filters.
+    static QStringList exportFileFilters();
+
     // ---- practice settings files
     void menuSaveSettingsFile();
     void menuOpenSettingsFile();
@@ -150,6 +166,7 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     void setFileChooser(FileChooser chooser) { fileChooser_ = std::move(chooser); }
     void setFileShower(FileShower shower) { fileShower_ = std::move(shower); }
     void setMessageShower(MessageShower shower) { messageShower_ = std::move(shower); }
+    void setSaveChooser(SaveChooser chooser) { saveChooser_ = std::move(chooser); }
     void setTerminator(std::function<void()> terminate) { terminate_ = std::move(terminate); }
     // The panels and alerts of the practice settings commands.
     void setPracticeSettingsDialogs(PracticeSettingsDialogs dialogs);
@@ -200,6 +217,9 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     FileChooser fileChooser_;
     FileShower fileShower_;
     MessageShower messageShower_;
+    SaveChooser saveChooser_;
+    // A child of the main window (Qt owns it); deleted once its sheet has ended.
+    QPointer<ExportWindow> m_pExportController;
     QStringList waitingMessages_;
     std::optional<KeptSound> keptSound_;
     // The no-music texts as the interface resource gives them.

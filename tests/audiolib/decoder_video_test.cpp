@@ -25,7 +25,7 @@ using namespace audiolib::ffmpeg;
 class VideoWithAudioWriter {
   public:
     bool write(const std::string& path, const std::vector<float>& mono, int rate) {
-        quietFfmpegLogging();
+        routeFfmpegLogging();
         AVFormatContext* raw = nullptr;
         if (avformat_alloc_output_context2(&raw, nullptr, "mp4", path.c_str()) < 0) {
             return false;

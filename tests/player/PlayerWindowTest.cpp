@@ -128,8 +128,7 @@ TEST_F(PlayerTest, MenusHoldTheirCommandsWithLaterOnesDisabled) {
     EXPECT_TRUE(action("menuItemSaveSettingsFile")->isEnabled());
     // Updates come from the package manager.
     EXPECT_FALSE(d().menuItemSparkle()->isVisible());
-    // The export window does not exist yet.
-    EXPECT_FALSE(d().menuItemExportAsWAV()->isEnabled());
+    EXPECT_TRUE(d().menuItemExportAsWAV()->isEnabled());
 }
 
 TEST_F(PlayerTest, OpenMenuOffersTheMusicTypesAndCancelChangesNothing) {

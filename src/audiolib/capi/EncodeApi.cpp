@@ -1,10 +1,12 @@
 // Encoders tapping decoding channels.
+#include <algorithm>
 #include <mutex>
 #include <string>
 
 #include "audiolib/FileEncoder.h"
 #include "audiolib/capi/ApiSupport.h"
 #include "audiolib/encode/EncoderTap.h"
+#include "audiolib/encode/QueuedFileEncoder.h"
 #include "audiolib/stream/Stream.h"
 
 using namespace audiolib;
@@ -24,7 +26,9 @@ HENCODE startEncoder(DWORD handle, const char* path, EncodedFormat format) {
     auto encoder = FileEncoder::create(path, format, stream->rate(), stream->channels(), &reason);
     if (!encoder)
         return fail<HENCODE>(BASS_ERROR_CREATE, 0);
-    auto tap = std::make_shared<EncoderTap>(stream->deviceSerial(), handle, std::move(encoder));
+    // Encoding runs beside the pulling thread, so an export uses both cores.
+    auto queued = std::make_unique<QueuedFileEncoder>(std::move(encoder), stream->channels());
+    auto tap = std::make_shared<EncoderTap>(stream->deviceSerial(), handle, std::move(queued));
     const HENCODE result = HandleTable::instance().add(tap);
     if (result == 0)
         return fail<HENCODE>(BASS_ERROR_MEM, 0);
@@ -81,6 +85,30 @@ DWORD BASS_Encode_IsActive(DWORD handle) {
             return succeed(BASS_ACTIVE_PLAYING);
     }
     return succeed(BASS_ACTIVE_STOPPED);
+}
+
+DWORD TONVERA_Encode_GetError(DWORD handle, char* buffer, DWORD size) {
+    std::string text;
+    if (auto tap = HandleTable::instance().findAs<EncoderTap>(handle)) {
+        text = tap->error();
+    } else if (auto stream = findStream(handle)) {
+        std::lock_guard lock(stream->mutex());
+        for (const auto& t : stream->encoders()) {
+            text = t->error();
+            if (!text.empty())
+                break;
+        }
+        if (text.empty())
+            text = stream->encoderFailure();
+    } else {
+        return fail<DWORD>(BASS_ERROR_HANDLE, 0);
+    }
+    if (buffer && size > 0) {
+        const std::size_t n = std::min<std::size_t>(text.size(), size - 1);
+        text.copy(buffer, n);
+        buffer[n] = '\0';
+    }
+    return succeed(static_cast<DWORD>(text.size()));
 }
 
 BOOL BASS_Encode_Stop(DWORD handle) {

@@ -111,6 +111,8 @@ bool releaseEncoder(DWORD encoderHandle) {
     if (auto stream = findStream(encoder->channelHandle())) {
         std::lock_guard lock(stream->mutex());
         finished = encoder->finish();
+        if (std::string why = encoder->error(); !why.empty())
+            stream->encoderFailure() = std::move(why);
         std::erase(stream->encoders(), encoder);
     } else {
         finished = encoder->finish();

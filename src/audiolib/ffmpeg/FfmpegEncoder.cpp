@@ -109,7 +109,7 @@ bool parseOptions(const char* text, DictionaryPtr* out) {
 std::unique_ptr<FfmpegEncoder> FfmpegEncoder::create(const std::string& utf8Path,
                                                      const EncoderRecipe& recipe, int sampleRate,
                                                      int channels, std::string* error) {
-    quietFfmpegLogging();
+    routeFfmpegLogging();
     std::unique_ptr<FfmpegEncoder> encoder(new FfmpegEncoder);
     if (!encoder->setUp(utf8Path, recipe, sampleRate, channels, error)) {
         encoder->discardOutput();
@@ -144,7 +144,8 @@ bool FfmpegEncoder::setUp(const std::string& utf8Path, const EncoderRecipe& reci
         }
     }
     AVFormatContext* rawFormat = nullptr;
-    int rc = avformat_alloc_output_context2(&rawFormat, nullptr, recipe.muxer, nullptr);
+    // The name only labels the output (muxers judge it by its extension); the file is opened below.
+    int rc = avformat_alloc_output_context2(&rawFormat, nullptr, recipe.muxer, utf8Path.c_str());
     if (rc < 0 || !rawFormat) {
         return failWith(std::string("the file format ") + recipe.muxer +
                         " is not available: " + errorText(rc));
@@ -415,6 +416,9 @@ std::unique_ptr<FileEncoder> FileEncoder::create(const std::string& utf8Path, En
             recipe.muxer = "wav";
             recipe.codec = "pcm_s16le";
             recipe.sampleFormat = AV_SAMPLE_FMT_S16;
+            // Past 4 GiB a plain WAV header's sizes would wrap; RF64 carries 64-bit sizes and
+            // is written only when needed, so shorter files stay plain WAV.
+            recipe.muxerOptions = "rf64=auto";
             break;
         case EncodedFormat::Mp4Aac:
             recipe.muxer = "mp4";

@@ -39,8 +39,7 @@ class FfmpegEncoder final : public FileEncoder {
     bool write(const float* interleaved, std::size_t frames) override;
     bool finish() override;
     bool alive() const override { return alive_; }
-    // Why the encoder died; empty while it lives.
-    const std::string& lastError() const { return lastError_; }
+    std::string lastError() const override { return lastError_; }
 
   private:
     FfmpegEncoder() = default;

@@ -1,5 +1,5 @@
 // One RAII holder per FFmpeg object, plus the two helpers every FFmpeg user here needs: turning an
-// FFmpeg error code into text, and keeping FFmpeg's own logging quiet.
+// FFmpeg error code into text, and sending FFmpeg's own warnings to our log.
 #ifndef TONVERA_AUDIOLIB_FFMPEG_FFMPEGHOLDERS_H
 #define TONVERA_AUDIOLIB_FFMPEG_FFMPEGHOLDERS_H
 
@@ -56,9 +56,9 @@ using DictionaryPtr = std::unique_ptr<AVDictionary, DictionaryFreer>;
 // av_strerror's text for an FFmpeg return code.
 std::string errorText(int averror);
 
-// FFmpeg prints warnings about odd files to stderr by default; the player reports problems
-// itself. Safe to call from any thread, any number of times.
-void quietFfmpegLogging();
+// FFmpeg's warnings and errors go where the audio layer's diagnostics go (the program's log),
+// bursts cut short, instead of to stderr. Safe to call from any thread, any number of times.
+void routeFfmpegLogging();
 
 }  // namespace audiolib::ffmpeg
 

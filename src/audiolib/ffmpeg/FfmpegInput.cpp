@@ -31,7 +31,7 @@ std::unique_ptr<FfmpegInput> FfmpegInput::open(const std::string& utf8Path, std:
 
 std::unique_ptr<FfmpegInput> FfmpegInput::open(std::shared_ptr<const ReadableFile> file,
                                                std::string* error) {
-    quietFfmpegLogging();
+    routeFfmpegLogging();
     if (!file) {
         setError(error, "no file to read");
         return nullptr;

@@ -101,6 +101,8 @@ class Stream : public LibObject {
 
     // ---- encoders tapping a decoding stream: the caller holds mutex() ----
     std::vector<std::shared_ptr<EncoderTap>>& encoders() { return encoders_; }
+    // Why the last encoder that failed on this channel failed, kept after it was stopped.
+    std::string& encoderFailure() { return encoderFailure_; }
     // Feeds a block pulled through the stream to every live encoder.
     void feedEncoders(const float* frames, std::size_t count);
 
@@ -129,6 +131,7 @@ class Stream : public LibObject {
     std::atomic<bool> freed_{false};
     GainEffects gains_;
     std::vector<std::shared_ptr<EncoderTap>> encoders_;
+    std::string encoderFailure_;
     std::unique_ptr<StreamPlayback> playbackOwner_;
     std::atomic<StreamPlayback*> playback_{nullptr};  // readable without the mutex
 };

@@ -1,0 +1,230 @@
+#include "export/CommandLineExport.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "audiolib/audiolib.h"
+#include "engine/SoundEngine.h"
+#include "export/ExportType.h"
+#include "export/SoundExportProtocol.h"
+
+namespace commandline {
+
+namespace {
+
+constexpr float kMinTempo = -95.0F;
+constexpr float kMaxTempo = 5000.0F;
+constexpr float kMaxPitch = 60.0F;
+
+std::optional<float> number(const std::string& text) {
+    if (text.empty())
+        return std::nullopt;
+    errno = 0;
+    char* end = nullptr;
+    const float value = std::strtof(text.c_str(), &end);
+    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// Prints "Exporting OUT: 42 %" in place, only when the figure changes, so a terminal shows one
+// line and a log of stderr stays short.
+class ProgressPrinter : public SoundExportProtocol {
+  public:
+    ProgressPrinter(std::FILE* out, std::string name) : out_(out), name_(std::move(name)) {}
+
+    void exportLength(std::uint32_t length) override {
+        length_ = length;
+        show(0);
+    }
+    void exportUpdate(std::uint32_t position) override {
+        // An unknown or empty length gives no percentage; the stream's end still ends the work.
+        if (length_ == 0 || length_ == 0xFFFFFFFFU)
+            return;
+        show(static_cast<int>(
+            std::min<std::uint64_t>(100, static_cast<std::uint64_t>(position) * 100 / length_)));
+    }
+    void done(bool succeeded) {
+        if (!out_ || shown_ < 0)
+            return;
+        if (succeeded)
+            show(100);
+        std::fputc('\n', out_);
+        std::fflush(out_);
+    }
+
+  private:
+    void show(int percent) {
+        if (!out_ || percent == shown_)
+            return;
+        shown_ = percent;
+        std::fprintf(out_, "\rExporting %s: %3d %%", name_.c_str(), percent);
+        std::fflush(out_);
+    }
+
+    std::FILE* out_;
+    std::string name_;
+    std::uint32_t length_ = 0;
+    int shown_ = -1;
+};
+
+std::string nameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+Request parse(const std::vector<std::string>& arguments) {
+    Request request;
+    bool exporting = false;
+    std::vector<std::string> inputs;
+    std::vector<std::string> unknown;
+    auto invalid = [&](const std::string& why) {
+        Request bad;
+        bad.action = Action::Invalid;
+        bad.error = why;
+        return bad;
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string option = arguments[i];
+        std::optional<std::string> inlineValue;
+        if (option.rfind("--", 0) == 0) {
+            if (const auto eq = option.find('='); eq != std::string::npos) {
+                inlineValue = option.substr(eq + 1);
+                option = option.substr(0, eq);
+            }
+        }
+        auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue)
+                return inlineValue;
+            if (i + 1 < arguments.size())
+                return arguments[++i];
+            return std::nullopt;
+        };
+        if (option == "--help" || option == "-h") {
+            request.action = Action::Help;
+            return request;
+        }
+        if (option == "--export") {
+            const auto out = value();
+            if (!out || out->empty())
+                return invalid("--export needs the name of the file to write");
+            exporting = true;
+            request.output = *out;
+        } else if (option == "--tempo" || option == "--pitch" || option == "--rate") {
+            const auto text = value();
+            const auto parsed = text ? number(*text) : std::nullopt;
+            if (!parsed)
+                return invalid(option + " needs a number" +
+                               (text ? ", not \"" + *text + "\"" : ""));
+            if (option == "--tempo") {
+                if (*parsed < kMinTempo || *parsed > kMaxTempo)
+                    return invalid("--tempo must lie between -95 and 5000 (percent)");
+                request.settings.tempo = *parsed;
+            } else if (option == "--pitch") {
+                if (std::fabs(*parsed) > kMaxPitch)
+                    return invalid("--pitch must lie between -60 and 60 (semitones)");
+                request.settings.pitch = *parsed;
+            } else {
+                if (*parsed <= 0.0F)
+                    return invalid("--rate must be a positive number of Hz");
+                request.settings.rate = *parsed;
+            }
+        } else if (option == "--quality") {
+            const auto text = value();
+            if (text && *text == "best") {
+                request.settings.engineFlags = 0;
+            } else if (text && *text == "light") {
+                request.settings.engineFlags = TONVERA_FX_TEMPO_LIGHT;
+            } else {
+                return invalid("--quality must be best or light");
+            }
+            request.qualityGiven = true;
+        } else if (option.rfind("--", 0) == 0) {
+            unknown.push_back(option);
+        } else {
+            inputs.push_back(arguments[i]);
+        }
+    }
+    if (!exporting) {
+        // Without --export the player starts; its own options are only FILE arguments.
+        request.action = Action::StartPlayer;
+        return request;
+    }
+    if (!unknown.empty())
+        return invalid("unknown option " + unknown.front());
+    if (inputs.size() != 1)
+        return invalid(inputs.empty() ? "--export needs the music file to read"
+                                      : "--export reads exactly one music file");
+    request.action = Action::Export;
+    request.settings.musicFile = inputs.front();
+    return request;
+}
+
+std::string usage(const std::string& program) {
+    return "Usage: " + program + " [FILE]\n" + "       " + program +
+           " --export OUT [--tempo PERCENT] [--pitch SEMITONES] [--rate HZ]\n" +
+           "               [--quality best|light] IN\n" + "       " + program +
+           " --help\n"
+           "\n"
+           "Without options Tonvera opens its window, with FILE (a music file or a .sps practice\n"
+           "settings file) loaded when given; while it runs, a second start hands FILE to it.\n"
+           "\n"
+           "  --export OUT        render IN with the changes below into OUT, with no window and\n"
+           "                      no sound; the type follows OUT's extension: .wav (16-bit PCM),\n"
+           "                      .mp4 (AAC) or .m4a (Apple Lossless), any other: WAV\n"
+           "  --tempo PERCENT     tempo change, same key: -95 to 5000 (-25 plays at 75 %)\n"
+           "  --pitch SEMITONES   key change, same speed: -60 to 60, fractions allowed\n"
+           "  --rate HZ           playback rate (speed and key together); default: the file's own\n"
+           "  --quality best|light  stretch engine; default: the one chosen in Settings\n"
+           "  -h, --help          show this help and exit\n"
+           "\n"
+           "Progress is shown on stderr. Exit status: 0 when OUT was written, 1 when the export\n"
+           "failed (OUT is then left as it was), 2 for a bad command line.\n";
+}
+
+int runExport(const Request& request, std::FILE* progress, std::FILE* errors) {
+    auto failWith = [&](const std::string& why) {
+        if (errors)
+            std::fprintf(errors, "tonvera: export failed: %s\n", why.c_str());
+        return 1;
+    };
+    const std::string& in = request.settings.musicFile;
+    if (::access(in.c_str(), R_OK) != 0)
+        return failWith("cannot read " + in + ": " + std::strerror(errno));
+
+    // No device of its own: switchToDevice() at the end selects nothing.
+    SoundEngine engine;
+    SoundExporter exporter(engine);
+    ProgressPrinter printer(progress, nameOf(request.output));
+    exporter.setDelegate(&printer);
+    bool succeeded = exporter.prepare(request.settings);
+    if (succeeded && request.settings.rate) {
+        // The rate's range depends on the file (1/16 to 16 times its own); say so up front
+        // instead of exporting at another rate.
+        float own = 0.0F;
+        BASS_ChannelGetAttribute(exporter.musicChannel(), BASS_ATTRIB_FREQ, &own);
+        if (!BASS_ChannelSetAttribute(exporter.musicChannel(), BASS_ATTRIB_FREQ,
+                                      *request.settings.rate)) {
+            exporter.finish();
+            return failWith("--rate must lie between " + std::to_string(std::lround(own / 16)) +
+                            " and " + std::to_string(std::lround(own * 16)) + " Hz for this file");
+        }
+    }
+    if (succeeded)
+        succeeded = exporter.exportTo(exporttype::forPath(request.output), request.output);
+    const std::string failure = exporter.failure();
+    exporter.finish();
+    printer.done(succeeded);
+    if (!succeeded)
+        return failWith(failure.empty() ? "unknown error" : failure);
+    return 0;
+}
+
+}  // namespace commandline

@@ -1,0 +1,39 @@
+// `tonvera --export OUT [--tempo PERCENT] [--pitch SEMITONES] [--rate HZ] [--quality best|light]
+// IN`: renders IN into OUT through the same SoundExporter as the export command, with no window
+// and no sound device, progress on stderr, and an exit status for scripts.
+#ifndef TONVERA_EXPORT_COMMANDLINEEXPORT_H
+#define TONVERA_EXPORT_COMMANDLINEEXPORT_H
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "export/SoundExporter.h"
+
+namespace commandline {
+
+enum class Action { StartPlayer, Help, Export, Invalid };
+
+struct Request {
+    Action action = Action::StartPlayer;
+    std::string output;
+    ExportSettings settings;
+    // Set when the quality was not given: the player's own choice then holds.
+    bool qualityGiven = false;
+    // For Invalid: one line saying what is wrong.
+    std::string error;
+};
+
+// `arguments` without the program name. Anything that is not --help or --export leaves the
+// player to start as usual (with FILE arguments).
+Request parse(const std::vector<std::string>& arguments);
+std::string usage(const std::string& program);
+
+// Runs an Export request; returns the process's exit status (0 on success). Progress goes to
+// `progress` as a percentage rewritten in place; a failure is one line on `errors`.
+int runExport(const Request& request, std::FILE* progress, std::FILE* errors);
+
+}  // namespace commandline
+
+#endif

@@ -1,0 +1,240 @@
+#include "export/SoundExporter.h"
+
+#include "audiolib/audiolib.h"
+#include "engine/SoundEngine.h"
+#include "export/ExportTarget.h"
+#include "export/ExportType.h"
+#include "export/SoundExportProtocol.h"
+#include "logging/Console.h"
+#include "logging/Logger.h"
+
+namespace {
+
+constexpr DWORD kBlockBytes = 20000;
+constexpr QWORD kLengthUnknown = static_cast<QWORD>(-1);
+
+Logger& log() {
+    return Logger::sharedSingleton();
+}
+
+// Four-character codes with the first character in the most significant byte.
+constexpr DWORD fourCC(char a, char b, char c, char d) {
+    return (static_cast<DWORD>(static_cast<unsigned char>(a)) << 24) |
+           (static_cast<DWORD>(static_cast<unsigned char>(b)) << 16) |
+           (static_cast<DWORD>(static_cast<unsigned char>(c)) << 8) |
+           static_cast<DWORD>(static_cast<unsigned char>(d));
+}
+
+}  // namespace
+
+SoundExporter::SoundExporter() : SoundExporter(SoundEngine::sharedSingleton()) {}
+
+SoundExporter::SoundExporter(SoundEngine& engine) : engine_(&engine), block_(kBlockBytes) {}
+
+bool SoundExporter::prepare() {
+    std::lock_guard lock(lock_);
+    log().write("SoundExporter.prepare start");
+    ExportSettings settings;
+    settings.tempo = engine_->tempo();
+    settings.pitch = engine_->pitch();
+    settings.rate = engine_->samplerate();
+    // The file and the engine choice are taken where the stream is made, below.
+    return prepareLocked(settings, true);
+}
+
+bool SoundExporter::prepare(const ExportSettings& settings) {
+    std::lock_guard lock(lock_);
+    log().write("SoundExporter.prepare start");
+    return prepareLocked(settings, false);
+}
+
+bool SoundExporter::prepareLocked(const ExportSettings& settings, bool fromEngine) {
+    failure_.clear();
+    mf_Tempo = settings.tempo;
+    mf_Pitch = settings.pitch;
+    mf_Rate = settings.rate.value_or(0.0F);
+
+    console("SoundExporter.prepare: bass set config");
+    // Process-wide: the live stream is paused under the export sheet meanwhile.
+    BASS_SetConfig(BASS_CONFIG_UPDATEPERIOD, 0);
+
+    console("SoundExporter.prepare: exporer  version");
+    log().writef("SoundExporter: FX-Version: %i", static_cast<int>(BASS_FX_GetVersion() >> 16));
+
+    console("SoundExporter.prepare: device before init ");
+    log().writef("SoundExport: device before init %i", static_cast<int>(BASS_GetDevice()));
+    if (!BASS_Init(0, 44100, 0, nullptr, nullptr))
+        log().write("SoundExporter.exportWAV: Can't initialize device");
+    log().writef("SoundExport: device after init %i", static_cast<int>(BASS_GetDevice()));
+    // For this thread only: the main thread's live stream stays on its device.
+    if (BASS_SetDevice(0))
+        log().write("SoundExport: switched to no sound for export");
+    else
+        log().writef("SoundExporter: set device error: %i", BASS_ErrorGetCode());
+
+    musicFile_ = fromEngine ? engine_->musicFile() : settings.musicFile;
+    const std::uint32_t engineFlags =
+        fromEngine ? engine_->tempoEngineFlags() : settings.engineFlags;
+    console("SoundExporter: opening file %s", musicFile_.c_str());
+    // 16-bit decoding: no float flag, unlike the live stream.
+    musicChannel_ = BASS_StreamCreateFile(FALSE, musicFile_.c_str(), 0, 0,
+                                          BASS_STREAM_DECODE | BASS_STREAM_PRESCAN);
+    if (musicChannel_ == 0) {
+        log().writef("SoundExporter: failed to load file: %s", musicFile_.c_str());
+        failure_ = "The music file " + musicFile_ + " could not be read.";
+        return false;
+    }
+    const HSTREAM source = musicChannel_;
+    musicChannel_ =
+        BASS_FX_TempoCreate(source, BASS_STREAM_DECODE | BASS_FX_FREESOURCE | engineFlags);
+    if (musicChannel_ == 0) {
+        const int error = BASS_ErrorGetCode();
+        log().writef("SoundExporter: failed to create fx channel for file: error: %i -> %s", error,
+                     musicFile_.c_str());
+        failure_ =
+            "The music could not be prepared for export (error " + std::to_string(error) + ").";
+        // finish() frees the source with the no-sound device; on any other device it would
+        // stay behind.
+        if (BASS_GetDevice() != 0)
+            BASS_StreamFree(source);
+        return false;
+    }
+    if (!settings.rate && !fromEngine)
+        BASS_ChannelGetAttribute(musicChannel_, BASS_ATTRIB_FREQ, &mf_Rate);
+    log().write("SoundExporter.prepare end");
+    return true;
+}
+
+bool SoundExporter::startEncoder(std::int32_t type, const std::string& path) {
+    HENCODE encoder = 0;
+    switch (type) {
+        case exporttype::kWav:
+            encoder =
+                BASS_Encode_Start(musicChannel_, path.c_str(), BASS_ENCODE_PCM, nullptr, nullptr);
+            break;
+        case exporttype::kMp4:
+            encoder = BASS_Encode_StartCAFile(musicChannel_, fourCC('m', 'p', '4', 'f'),
+                                              fourCC('a', 'a', 'c', ' '), 0, 0, path.c_str());
+            break;
+        case exporttype::kM4a:
+            encoder = BASS_Encode_StartCAFile(musicChannel_, fourCC('m', '4', 'a', 'f'),
+                                              fourCC('a', 'l', 'a', 'c'), 0, 0, path.c_str());
+            break;
+        default:
+            break;
+    }
+    return encoder != 0;
+}
+
+std::string SoundExporter::encoderError() const {
+    char text[512] = {};
+    TONVERA_Encode_GetError(musicChannel_, text, sizeof text);
+    return text[0] ? text : "the encoder stopped";
+}
+
+bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
+    std::lock_guard lock(lock_);
+    failure_.clear();
+    log().writef("SoundExporter: exporting : %s", out.c_str());
+    if (musicChannel_ == 0) {
+        failure_ = "There is no music to export.";
+        return false;
+    }
+    // Writing onto the file that is being read would destroy it half-way.
+    if (ExportTarget::sameFile(out, musicFile_)) {
+        log().writef("SoundExporter: refusing to export onto the music file itself: %s",
+                     out.c_str());
+        failure_ = "The export cannot replace the music file it is made from. Choose another name.";
+        return false;
+    }
+
+    // The live stream's gain stage; the live volume is not carried over.
+    const HFX gain = BASS_ChannelSetFX(musicChannel_, BASS_FX_BFX_VOLUME, 1);
+    const BASS_BFX_VOLUME doubled{BASS_BFX_CHANALL, 2.0F};
+    BASS_FXSetParameters(gain, &doubled);
+
+    // The rate change is carried into the file by the tempo stream itself: it resamples so
+    // that its frames stay at the file's own sample rate, the rate the file is written at. A
+    // higher rate so comes out faster and higher, as live playback sounds, in a standard file.
+    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO, mf_Tempo);
+    log().writef("SoundExport: tempo %f", static_cast<double>(mf_Tempo));
+    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH, mf_Pitch);
+    log().writef("SoundExport: pitch %f", static_cast<double>(mf_Pitch));
+    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_FREQ, mf_Rate);
+    log().writef("SoundExport: rate %f", static_cast<double>(mf_Rate));
+
+    const QWORD length = BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE);
+    if (delegate_)
+        delegate_->exportLength(static_cast<std::uint32_t>(length));
+    if (length == 0 || length == kLengthUnknown) {
+        console("\n");
+    } else {
+        const auto seconds =
+            static_cast<std::uint32_t>(BASS_ChannelBytes2Seconds(musicChannel_, length));
+        console("time: %u:%02u\n", seconds / 60, seconds % 60);
+    }
+
+    ExportTarget target(out);
+    bool started = false;
+    if (type >= exporttype::kWav && type <= exporttype::kM4a) {
+        static const char* const kWords[] = {"WAV", "MP4", "M4A"};
+        log().writef("SoundExporter: using %s export", kWords[type]);
+        std::string why;
+        if (!target.reserve(&why)) {
+            failure_ = "The file could not be written: " + why + ".";
+        } else if (started = startEncoder(type, target.temporaryPath()); !started) {
+            failure_ =
+                "The encoder could not start (error " + std::to_string(BASS_ErrorGetCode()) + ").";
+        }
+    } else {
+        failure_ = "Unknown export type " + std::to_string(type) + ".";
+    }
+
+    for (;;) {
+        if (BASS_ChannelIsActive(musicChannel_) == BASS_ACTIVE_STOPPED)
+            break;
+        BASS_ChannelGetData(musicChannel_, block_.data(), kBlockBytes);
+        if (!BASS_Encode_IsActive(musicChannel_)) {
+            log().write("Error: The encoder died!\n");
+            if (failure_.empty())
+                failure_ = "Writing the file failed: " + encoderError() + ".";
+            break;
+        }
+        if (delegate_) {
+            delegate_->exportUpdate(
+                static_cast<std::uint32_t>(BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE)));
+        }
+    }
+    // Closes the file; the trailer (sizes, index) can still fail on a full disk.
+    if (!BASS_Encode_Stop(musicChannel_) && started && failure_.empty())
+        failure_ = "Finishing the file failed: " + encoderError() + ".";
+
+    if (failure_.empty()) {
+        std::string why;
+        if (!target.commit(&why))
+            failure_ = "The file could not be saved: " + why + ".";
+    }
+    if (!failure_.empty()) {
+        target.discard();
+        log().writef("SoundExporter: export failed: %s", failure_.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool SoundExporter::finish() {
+    std::lock_guard lock(lock_);
+    if (BASS_GetDevice() == 0) {
+        // The no-sound device and every stream made on it.
+        BASS_Free();
+    } else if (musicChannel_ != 0) {
+        // Selecting the no-sound device failed, so the streams were made on the thread's
+        // device, which may be the one live playback uses: free ours alone, never the device.
+        BASS_StreamFree(musicChannel_);
+    }
+    musicChannel_ = 0;
+    engine_->switchToDevice();
+    BASS_SetConfig(BASS_CONFIG_UPDATEPERIOD, 1);
+    log().write("SoundExporter: finished exporting");
+    return true;
+}

@@ -1,0 +1,72 @@
+// The export command: the save panel, pausing the music, and the sheet that runs the export.
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMainWindow>
+
+#include "engine/SoundEngine.h"
+#include "export/ExportTarget.h"
+#include "export/ExportType.h"
+#include "export/ExportWindow.h"
+#include "logging/Console.h"
+#include "player/TonveraAppDelegate.h"
+
+QStringList TonveraAppDelegate::exportFileFilters() {
+    return {tr("WAV audio (*.wav)"), tr("MP4 audio, AAC (*.mp4)"),
+            tr("M4A audio, Apple Lossless (*.m4a)"), tr("All files (*)")};
+}
+
+ExportWindow* TonveraAppDelegate::exportController() const {
+    return m_pExportController;
+}
+
+void TonveraAppDelegate::menuExportAsWAV() {
+    if (!soundEngine_->musicAvailable()) {
+        menuOpenFile();
+        return;
+    }
+    // One export at a time: the command is off until this one's sheet has ended.
+    if (m_pExportController && m_pExportController->running())
+        return;
+    // A controller left by a cancelled panel goes now.
+    if (m_pExportController)
+        m_pExportController->deleteLater();
+    m_pExportController = new ExportWindow(*soundEngine_, window_.get());
+
+    const QString musicFolder =
+        QFileInfo(QString::fromStdString(soundEngine_->musicFile())).absolutePath();
+    const QString chosen =
+        saveChooser_(window_.get(), tr("Export"),
+                     QDir(musicFolder).filePath(QStringLiteral("export.wav")), exportFileFilters());
+    if (chosen.isEmpty())
+        return;
+    // Writing the export over the file it is read from would destroy the music mid-way.
+    if (ExportTarget::sameFile(chosen.toStdString(), soundEngine_->musicFile())) {
+        tellUser(tr("The export cannot replace the music file that is open. Choose another name."));
+        return;
+    }
+    if (soundEngine_->isPlaying())
+        clickedPlayButton();
+
+    const QFileInfo file(chosen);
+    console("export extension: %s", file.suffix().toUtf8().constData());
+    m_pExportController->setType(exporttype::forPath(chosen.toStdString()));
+    m_pExportController->setOutputPath(file.absoluteFilePath());
+    connect(m_pExportController, &ExportWindow::sheetEnded, this, &TonveraAppDelegate::didEndSheet);
+    menuItemExportAsWAV()->setEnabled(false);
+    m_pExportController->windowDidLoad();
+    console("opened export controller");
+}
+
+void TonveraAppDelegate::didEndSheet(bool succeeded, const QString& failure) {
+    console("didEndSheet");
+    if (!m_pExportController)
+        return;
+    m_pExportController->hide();
+    // Deleted from the event loop: this runs inside the window's own signal.
+    m_pExportController->deleteLater();
+    m_pExportController = nullptr;
+    menuItemExportAsWAV()->setEnabled(true);
+    if (!succeeded)
+        tellUser(tr("The export failed. %1").arg(failure));
+}

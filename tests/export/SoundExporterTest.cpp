@@ -1,0 +1,298 @@
+// Exports checked the way a user would: decoded again, and through ffprobe, and the files a
+// failure must never leave or touch.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "audiolib/audiolib.h"
+#include "engine/SoundEngine.h"
+#include "export/CommandLineExport.h"
+#include "export/ExportType.h"
+#include "export/SoundExportProtocol.h"
+#include "export/SoundExporter.h"
+#include "logging/Logger.h"
+#include "support/AudioFixtures.h"
+#include "support/TempHome.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string run(const std::string& command) {
+    std::string out;
+    if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
+        std::array<char, 512> buffer{};
+        while (std::fgets(buffer.data(), buffer.size(), pipe))
+            out += buffer.data();
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+// "key=value" lines of one ffprobe entry list.
+std::string probe(const std::string& path, const std::string& entries) {
+    return run("ffprobe -v error -of default=noprint_wrappers=1 -show_entries " + entries + " '" +
+               path + "'");
+}
+
+struct Progress : SoundExportProtocol {
+    void exportLength(std::uint32_t n) override {
+        ++lengths;
+        length = n;
+    }
+    void exportUpdate(std::uint32_t n) override {
+        if (lengths == 0)
+            updatesBeforeLength = true;
+        last = n;
+        ++updates;
+    }
+    int lengths = 0;
+    int updates = 0;
+    bool updatesBeforeLength = false;
+    std::uint32_t length = 0;
+    std::uint32_t last = 0;
+};
+
+class SoundExporterTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(Logger::sharedSingleton().open(dir_.file("log.txt")));
+        music_ = dir_.file("music.wav");
+        std::string error;
+        ASSERT_TRUE(testsupport::writeAudioFile(music_, testsupport::sine(440.0, 4.0, 44100, 2),
+                                                44100, 2, &error))
+            << error;
+    }
+    void TearDown() override { Logger::sharedSingleton().close(); }
+
+    // One whole export through the three steps, as the export window runs it.
+    bool exportWith(const ExportSettings& settings, std::int32_t type, const std::string& out,
+                    std::string* failure = nullptr) {
+        SoundExporter exporter(engine_);
+        exporter.setDelegate(&progress_);
+        bool ok = exporter.prepare(settings);
+        if (ok)
+            ok = exporter.exportTo(type, out);
+        if (failure)
+            *failure = exporter.failure();
+        exporter.finish();
+        return ok;
+    }
+
+    ExportSettings settings(float tempo, float pitch, std::optional<float> rate = {},
+                            std::uint32_t engine = 0) const {
+        ExportSettings s;
+        s.musicFile = music_;
+        s.tempo = tempo;
+        s.pitch = pitch;
+        s.rate = rate;
+        s.engineFlags = engine;
+        return s;
+    }
+
+    // Nothing of ours beside the target: no temporary file survives an export.
+    std::vector<std::string> leftovers() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_.path()))
+            if (entry.path().filename().string().front() == '.')
+                names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    testsupport::TempDir dir_;
+    SoundEngine engine_;
+    std::string music_;
+    Progress progress_;
+};
+
+struct TypeCase {
+    std::int32_t type;
+    const char* name;
+    const char* codec;
+    const char* format;
+    float tempo;
+    float pitch;
+    float rate;  // 0: the file's own
+    std::uint32_t engine;
+};
+
+class SoundExporterTypes : public SoundExporterTest,
+                           public ::testing::WithParamInterface<TypeCase> {};
+
+TEST_P(SoundExporterTypes, FileHasTheTypeLengthKeyAndLevelAskedFor) {
+    const TypeCase& c = GetParam();
+    const std::string out = dir_.file(c.name);
+    const std::optional<float> rate = c.rate > 0 ? std::optional<float>(c.rate) : std::nullopt;
+    ASSERT_TRUE(exportWith(settings(c.tempo, c.pitch, rate, c.engine), c.type, out));
+
+    // Source time passes at tempo ratio times rate ratio; the key moves with pitch and rate.
+    const double speed = (1.0 + c.tempo / 100.0) * (c.rate > 0 ? c.rate / 44100.0 : 1.0);
+    const double expectedSeconds = 4.0 / speed;
+    const double expectedHz =
+        440.0 * std::pow(2.0, c.pitch / 12.0) * (c.rate > 0 ? c.rate / 44100.0 : 1.0);
+
+    const std::string stream = probe(out, "stream=codec_name,sample_rate,channels");
+    EXPECT_NE(stream.find(std::string("codec_name=") + c.codec), std::string::npos) << stream;
+    EXPECT_NE(stream.find("sample_rate=44100"), std::string::npos) << stream;
+    EXPECT_NE(stream.find("channels=2"), std::string::npos) << stream;
+    const std::string format = probe(out, "format=format_name,duration");
+    EXPECT_NE(format.find(std::string("format_name=") + c.format), std::string::npos) << format;
+    const auto at = format.find("duration=");
+    ASSERT_NE(at, std::string::npos) << format;
+    // Within one AAC frame (1024 frames) of the stretched length.
+    EXPECT_NEAR(std::stod(format.substr(at + 9)), expectedSeconds, 1024.0 / 44100 + 1e-3);
+
+    std::vector<float> decoded;
+    int channels = 0;
+    int fileRate = 0;
+    ASSERT_TRUE(testsupport::decodeFile(out, &decoded, &fileRate, &channels));
+    ASSERT_EQ(channels, 2);
+    const auto left = testsupport::channelOf(decoded, 2, 0);
+    EXPECT_NEAR(testsupport::dominantFrequency(left, fileRate), expectedHz, expectedHz * 0.01);
+    // The gain stage doubles the source's 0.5 sine to full scale, where the limiter holds it
+    // (AAC's own ripple may overshoot a little).
+    EXPECT_GT(testsupport::peak(left), 0.9);
+    EXPECT_LE(testsupport::peak(left), c.type == exporttype::kMp4 ? 1.05 : 1.0);
+
+    EXPECT_EQ(progress_.lengths, 1);
+    EXPECT_FALSE(progress_.updatesBeforeLength);
+    // The bar ends at its maximum (to a frame: source time at another rate rounds).
+    EXPECT_NEAR(progress_.last, progress_.length, 4.0);
+    EXPECT_TRUE(leftovers().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, SoundExporterTypes,
+                         ::testing::Values(TypeCase{exporttype::kWav, "slow.wav", "pcm_s16le",
+                                                    "wav", -25.0F, 0.0F, 0.0F, 0},
+                                           TypeCase{exporttype::kMp4, "up.mp4", "aac", "mov,mp4",
+                                                    0.0F, 2.0F, 0.0F, TONVERA_FX_TEMPO_LIGHT},
+                                           TypeCase{exporttype::kM4a, "fast.m4a", "alac", "mov,mp4",
+                                                    20.0F, -1.0F, 48000.0F, 0}),
+                         [](const auto& info) { return std::string(info.param.codec); });
+
+TEST_F(SoundExporterTest, WavExportLogsItsStepsInOrder) {
+    ASSERT_TRUE(exportWith(settings(-10.0F, 1.0F), exporttype::kWav, dir_.file("out.wav")));
+    const std::string log = testsupport::readFile(dir_.file("log.txt"));
+    const char* const expected[] = {"SoundExporter.prepare start",
+                                    "SoundExporter: FX-Version: ",
+                                    "SoundExport: device before init ",
+                                    "SoundExport: device after init 0",
+                                    "SoundExport: switched to no sound for export",
+                                    "SoundExporter.prepare end",
+                                    "SoundExporter: exporting : ",
+                                    "SoundExport: tempo -10.000000",
+                                    "SoundExport: pitch 1.000000",
+                                    "SoundExport: rate 44100.000000",
+                                    "SoundExporter: using WAV export",
+                                    "SoundExporter: finished exporting"};
+    std::size_t from = 0;
+    for (const char* line : expected) {
+        const auto at = log.find(line, from);
+        ASSERT_NE(at, std::string::npos) << "missing or out of order: " << line << "\n" << log;
+        from = at;
+    }
+    EXPECT_EQ(log.find("Error: The encoder died!"), std::string::npos);
+}
+
+TEST_F(SoundExporterTest, MusicGoneBeforePrepareFailsAndWritesNothing) {
+    const std::string out = dir_.file("out.wav");
+    fs::remove(music_);
+    std::string failure;
+    EXPECT_FALSE(exportWith(settings(0, 0), exporttype::kWav, out, &failure));
+    EXPECT_NE(failure.find("could not be read"), std::string::npos) << failure;
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_NE(
+        testsupport::readFile(dir_.file("log.txt")).find("SoundExporter: failed to load file"),
+        std::string::npos);
+}
+
+TEST_F(SoundExporterTest, UnknownTypeStartsNoEncoderAndLeavesAnOldFileAlone) {
+    const std::string out = dir_.file("keep.wav");
+    std::ofstream(out) << "old";
+    std::string failure;
+    EXPECT_FALSE(exportWith(settings(0, 0), 3, out, &failure));
+    EXPECT_FALSE(failure.empty());
+    EXPECT_EQ(testsupport::readFile(out), "old");
+    const std::string log = testsupport::readFile(dir_.file("log.txt"));
+    EXPECT_NE(log.find("Error: The encoder died!"), std::string::npos);
+    EXPECT_EQ(log.find("export\n", log.find("using ")), std::string::npos);
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(SoundExporterTest, ExportOntoTheMusicItselfIsRefused) {
+    const auto before = testsupport::readFile(music_);
+    std::string failure;
+    // Another spelling of the same file still names it.
+    EXPECT_FALSE(
+        exportWith(settings(-50, 0), exporttype::kWav, dir_.path() + "/./music.wav", &failure));
+    EXPECT_FALSE(failure.empty());
+    EXPECT_EQ(testsupport::readFile(music_), before);
+}
+
+// A full disk: the export fails, says why, and the file that was there stays as it was.
+TEST_F(SoundExporterTest, FullDiskLeavesTheOldTargetIntact) {
+    const std::string small = dir_.file("small");
+    fs::create_directory(small);
+    if (::mount("tonvera-test", small.c_str(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+    const std::string out = small + "/song.wav";
+    std::ofstream(out) << "the previous export";
+    std::string failure;
+    const bool ok = exportWith(settings(-25, 0), exporttype::kWav, out, &failure);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(small))
+        names.push_back(entry.path().filename().string());
+    const std::string kept = testsupport::readFile(out);
+    ::umount(small.c_str());
+    EXPECT_FALSE(ok);
+    EXPECT_NE(failure.find("No space left on device"), std::string::npos) << failure;
+    EXPECT_EQ(kept, "the previous export");
+    EXPECT_EQ(names, std::vector<std::string>{"song.wav"});
+}
+
+TEST(CommandLineExportTest, BadValuesAndMissingFilesAreOneLineErrors) {
+    using commandline::Action;
+    using commandline::parse;
+    EXPECT_EQ(parse({"song.mp3"}).action, Action::StartPlayer);
+    EXPECT_EQ(parse({"--help"}).action, Action::Help);
+    const auto good = parse(
+        {"--export", "Out.M4A", "--tempo=-25", "--pitch", "2", "--quality", "light", "in.mp3"});
+    ASSERT_EQ(good.action, Action::Export) << good.error;
+    EXPECT_EQ(exporttype::forPath(good.output), exporttype::kM4a);
+    EXPECT_FLOAT_EQ(good.settings.tempo, -25.0F);
+    EXPECT_EQ(good.settings.engineFlags, TONVERA_FX_TEMPO_LIGHT);
+    for (const auto& bad : std::vector<std::vector<std::string>>{
+             {"--export", "o.wav", "--tempo", "fast", "in.mp3"},
+             {"--export", "o.wav", "--tempo", "-99", "in.mp3"},
+             {"--export", "o.wav", "--rate", "nan", "in.mp3"},
+             {"--export", "o.wav", "--quality", "great", "in.mp3"},
+             {"--export", "o.wav"},
+             {"--export", "o.wav", "--loud", "in.mp3"}}) {
+        const auto request = parse(bad);
+        EXPECT_EQ(request.action, Action::Invalid) << bad[2];
+        EXPECT_FALSE(request.error.empty());
+    }
+
+    testsupport::TempDir dir;
+    commandline::Request request = parse({"--export", dir.file("o.wav"), dir.file("none.mp3")});
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* errors = ::open_memstream(&text, &size);
+    EXPECT_EQ(commandline::runExport(request, nullptr, errors), 1);
+    std::fclose(errors);
+    const std::string said(text, size);
+    std::free(text);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("none.mp3"), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(dir.file("o.wav")));
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+// The export command as a user meets it: the panel, the pause, the sheet and its end.
+#include <QAction>
+#include <QProgressBar>
+#include <filesystem>
+
+#include "PlayerFixture.h"
+#include "export/ExportWindow.h"
+
+namespace {
+
+class PlayerExportTest : public PlayerTest {
+  protected:
+    void SetUp() override {
+        PlayerTest::SetUp();
+        d().setSaveChooser([this](QWidget*, const QString& title, const QString& proposed,
+                                  const QStringList& filters) {
+            ++saveCalls_;
+            saveTitle_ = title;
+            proposed_ = proposed;
+            saveFilters_ = filters;
+            return saveAnswer_;
+        });
+        d().showMainApplicationWindow();
+    }
+
+    // Runs the command and waits for its sheet to end.
+    void exportTo(const QString& path) {
+        saveAnswer_ = path;
+        d().menuItemExportAsWAV()->trigger();
+        if (d().exportController() && d().exportController()->running()) {
+            EXPECT_FALSE(d().menuItemExportAsWAV()->isEnabled());
+            ASSERT_TRUE(waitFor([this] { return d().exportController() == nullptr; }, 30000));
+        }
+    }
+
+    QString saveAnswer_;
+    int saveCalls_ = 0;
+    QString saveTitle_;
+    QString proposed_;
+    QStringList saveFilters_;
+};
+
+TEST_F(PlayerExportTest, WithoutMusicTheOpenPanelComesInstead) {
+    exportTo(QString::fromStdString(dir_.file("x.wav")));
+    EXPECT_EQ(chooserCalls_, 1);
+    EXPECT_EQ(saveCalls_, 0);
+}
+
+TEST_F(PlayerExportTest, PlayingMusicPausesAndAnUpperCaseM4aGetsAppleLossless) {
+    d().open(wav("song.wav", 3.0));
+    d().clickedPlayButton();
+    ASSERT_TRUE(engine_.isPlaying());
+    const std::string out = dir_.file("Song.M4A");
+    exportTo(QString::fromStdString(out));
+    EXPECT_EQ(saveTitle_, "Export");
+    EXPECT_TRUE(proposed_.endsWith("/export.wav")) << proposed_.toStdString();
+    ASSERT_GE(saveFilters_.size(), 3);
+    EXPECT_TRUE(saveFilters_[0].contains("*.wav") && saveFilters_[1].contains("*.mp4") &&
+                saveFilters_[2].contains("*.m4a"));
+    EXPECT_FALSE(engine_.isPlaying());
+    EXPECT_TRUE(d().menuItemExportAsWAV()->isEnabled());
+    EXPECT_TRUE(told_.isEmpty()) << told_.join('\n').toStdString();
+    std::vector<float> decoded;
+    int channels = 0;
+    ASSERT_TRUE(testsupport::decodeFile(out, &decoded, nullptr, &channels));
+    EXPECT_EQ(channels, 2);
+    EXPECT_NEAR(decoded.size() / 2.0, 3.0 * 44100, 2.0);
+    // ALAC, whatever the letter case of the name.
+    EXPECT_NE(testsupport::readFile(out).find("alac"), std::string::npos);
+}
+
+TEST_F(PlayerExportTest, AFailedExportSaysSoAndLeavesNoFile) {
+    d().open(wav("song.wav", 1.0));
+    exportTo(QString::fromStdString(dir_.file("gone/out.wav")));
+    ASSERT_EQ(told_.size(), 1);
+    EXPECT_TRUE(told_[0].startsWith("The export failed.")) << told_[0].toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("gone")));
+    EXPECT_TRUE(d().menuItemExportAsWAV()->isEnabled());
+    // The music file itself is refused before anything starts.
+    exportTo(QString::fromStdString(dir_.file("song.wav")));
+    EXPECT_EQ(told_.size(), 2);
+    EXPECT_FALSE(d().exportController() && d().exportController()->running());
+}
+
+}  // namespace

@@ -5,11 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <numbers>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "audiolib/audiolib.h"
 #include "support/AudioFixtures.h"
 #include "support/TempHome.h"
@@ -18,28 +17,6 @@ namespace {
 
 constexpr int kRate = 44100;
 constexpr double kSeconds = 180.0;
-
-// Something with the texture of music: a few partials that move, and a little noise.
-std::vector<float> musicLikeSignal() {
-    const auto frames = static_cast<std::size_t>(kSeconds * kRate);
-    std::vector<float> out(frames * 2);
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> noise(-0.02F, 0.02F);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const double t = static_cast<double>(i) / kRate;
-        const double base = 220.0 * (1.0 + 0.5 * std::floor(std::fmod(t, 4.0)));
-        double value = 0.0;
-        for (int h = 1; h <= 4; ++h)
-            value += 0.12 / h * std::sin(2 * std::numbers::pi * base * h * t);
-        out[2 * i] = static_cast<float>(value) + noise(random);
-        out[2 * i + 1] = static_cast<float>(value * 0.8) + noise(random);
-    }
-    return out;
-}
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // Renders the file as the export does (16-bit, 20000-byte blocks); with an output path the
 // blocks also go into a WAV file. Returns the wall time, or a negative value on failure.
@@ -63,7 +40,7 @@ double renderThroughTempoStream(const std::string& in, const std::string& out, D
     if (!out.empty())
         BASS_Encode_Stop(tempo);
     BASS_StreamFree(tempo);
-    return secondsSince(start);
+    return bench::secondsSince(start);
 }
 
 }  // namespace
@@ -73,7 +50,8 @@ int main() {
     const std::string in = dir.file("music.wav");
     std::string error;
     std::printf("writing %.0f s of stereo 44.1 kHz test audio...\n", kSeconds);
-    if (!testsupport::writeAudioFile(in, musicLikeSignal(), kRate, 2, &error)) {
+    if (!testsupport::writeAudioFile(in, bench::musicLikeSignal(kSeconds, kRate), kRate, 2,
+                                     &error)) {
         std::fprintf(stderr, "cannot write the test file: %s\n", error.c_str());
         return 1;
     }
@@ -98,7 +76,7 @@ int main() {
                                 "' -tempo=-25 -pitch=2 > /dev/null 2>&1";
     const auto start = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
-    const double soundstretch = secondsSince(start);
+    const double soundstretch = bench::secondsSince(start);
 
     std::printf(
         "\nrender of %.0f s at tempo -25 %%, pitch +2 (times real time, higher is faster)\n",

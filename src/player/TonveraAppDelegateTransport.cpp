@@ -265,6 +265,12 @@ void TonveraAppDelegate::updatePositionSlider() {
     std::lock_guard<std::recursive_mutex> lock(controllerLock_);
     SoundEngine& engine = *soundEngine_;
     ValueSlider* position = ui_->sliderPosition;
+    // A file whose container states no exact length is measured while it plays; once the
+    // measurement is in, the slider's range follows it.
+    if (const auto length = static_cast<float>(engine.length());
+        length > 0.0F && length != position->floatMaximum()) {
+        position->setFloatRange(0.0F, length);
+    }
     // While the user holds the handle, the tick must not pull it away; the time display then
     // previews the place under the handle.
     if (!position->isSliderDown()) {

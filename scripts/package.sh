@@ -71,11 +71,19 @@ mkdir -p "$out"
 rm -rf debian/debhelper-build-stamp debian/.debhelper debian/*.debhelper.log debian/*.substvars \
     debian/files debian/tonvera debian/tonvera-dbgsym
 rm -f "$out"/*.deb "$out"/*.buildinfo "$out"/*.changes
-export TONVERA_CMAKE_DIR=build-deb/cmake TONVERA_DEB_DIR=$out
-dpkg-buildpackage --build=binary --no-pre-clean --no-sign \
-    --buildinfo-option=-u"$out" --buildinfo-file="$out/tonvera_${version}_${arch}.buildinfo" \
-    --changes-option=-u"$out" --changes-file="$out/tonvera_${version}_${arch}.changes"
-[ -f "$deb" ] || { echo "package: dpkg-buildpackage made no $deb"; exit 1; }
+build_package() {
+    TONVERA_CMAKE_DIR=build-deb/cmake TONVERA_DEB_DIR=$out \
+        dpkg-buildpackage --build=binary --no-pre-clean --no-sign \
+        --buildinfo-option=-u"$out" --buildinfo-file="$out/tonvera_${version}_${arch}.buildinfo" \
+        --changes-option=-u"$out" --changes-file="$out/tonvera_${version}_${arch}.changes" &&
+        [ -f "$deb" ]
+}
+check "dpkg-buildpackage builds $(basename "$deb")" build_package
+summary() {
+    echo "package: $passed passed, $failed failed"
+    [ $failed -eq 0 ]
+}
+[ -f "$deb" ] || { summary; exit 1; }
 
 contents=$out/contents
 rm -rf "$contents"
@@ -122,5 +130,4 @@ check "desktop-file-validate" desktop-file-validate \
     "$contents/usr/share/applications/org.tonvera.Tonvera.desktop"
 
 echo "package: $deb"
-echo "package: $passed passed, $failed failed"
-[ $failed -eq 0 ]
+summary

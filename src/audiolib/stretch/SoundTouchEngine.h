@@ -27,6 +27,8 @@ class SoundTouchEngine : public StretchEngine {
     void reset() override;
     std::size_t startPad() const override;
     std::size_t startDelay() const override;
+    bool padHeard() const override { return true; }
+    double heardLead() const override;
     void put(const float* frames, std::size_t count) override;
     std::size_t available() const override;
     std::size_t take(float* out, std::size_t frames) override;

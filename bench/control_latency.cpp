@@ -1,12 +1,14 @@
 // How soon a change of pitch, rate or volume is heard: the time from BASS_ChannelSetAttribute to
 // the first output frame that carries it, on the real playback path (feeder thread, SDL
 // callback). SDL's "disk" driver runs the device at real-time pace and writes every frame it is
-// handed to a file, so the output can be examined afterwards. Prints figures only.
+// handed to a file, so the output can be examined afterwards. Prints figures only; `--light`
+// measures the light stretch engine instead of the default one.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <string>
@@ -97,7 +99,9 @@ void report(const char* name, std::vector<double> ms, int bufferFrames) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const DWORD engine =
+        argc > 1 && std::strcmp(argv[1], "--light") == 0 ? TONVERA_FX_TEMPO_LIGHT : 0;
     testsupport::TempDir dir;
     const std::string raw = dir.file("heard.raw");
     setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -117,7 +121,8 @@ int main() {
     const int bufferFrames = static_cast<int>(info.minbuf * kRate / 1000);
     const HSTREAM source =
         BASS_StreamCreateFile(FALSE, music.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
-    const HSTREAM tempo = BASS_FX_TempoCreate(source, BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP);
+    const HSTREAM tempo =
+        BASS_FX_TempoCreate(source, BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP | engine);
     BASS_ChannelPlay(tempo, FALSE);
     waitFrames(kRate);
 

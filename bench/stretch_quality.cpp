@@ -486,25 +486,38 @@ PositionFigures positionError(DWORD engineFlag, const std::string& in, double in
 // ---- SoundTouch tuning sweep ------------------------------------------------------------------
 
 std::vector<float> renderSoundTouch(const audiolib::SoundTouchEngine::Tuning& tuning,
-                                    const std::vector<float>& in, const Setting& setting) {
-    audiolib::SoundTouchEngine engine(kRate, 1, tuning);
+                                    const std::vector<float>& in, const Setting& setting,
+                                    int channels = 1) {
+    audiolib::SoundTouchEngine engine(kRate, channels, tuning, tuning);
     engine.setSettings({setting.tempo, std::exp2(setting.semitones / 12.0), 1.0});
+    const auto width = static_cast<std::size_t>(channels);
     std::vector<float> out;
-    std::vector<float> chunk(4096);
+    std::vector<float> chunk(4096 * width);
     auto drain = [&] {
         while (engine.available() > 0) {
-            const std::size_t got = engine.take(chunk.data(), chunk.size());
-            out.insert(out.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
+            const std::size_t got = engine.take(chunk.data(), 4096);
+            out.insert(out.end(), chunk.begin(),
+                       chunk.begin() + static_cast<std::ptrdiff_t>(got * width));
         }
     };
-    for (std::size_t i = 0; i < in.size(); i += 1024) {
-        engine.put(in.data() + i, std::min<std::size_t>(1024, in.size() - i));
+    const std::size_t frames = in.size() / width;
+    for (std::size_t i = 0; i < frames; i += 1024) {
+        engine.put(in.data() + i * width, std::min<std::size_t>(1024, frames - i));
         drain();
     }
     return out;
 }
 
-void tuneSoundTouch() {
+// "SEQ/SEEK/OVERLAP/TAPS[/q]" as on the --tune command line.
+bool parseTuning(const char* text, audiolib::SoundTouchEngine::Tuning* tuning) {
+    char quick = 0;
+    const int n = std::sscanf(text, "%d/%d/%d/%d/%c", &tuning->sequenceMs, &tuning->seekWindowMs,
+                              &tuning->overlapMs, &tuning->antiAliasLength, &quick);
+    tuning->quickSeek = quick == 'q';
+    return n >= 4;
+}
+
+void tuneSoundTouch(int argc, char** argv) {
     // A single sine flatters whichever sequence length happens to fit its period, so every
     // setting is scored on six tones (mean out-of-band energy) besides the 440 Hz one.
     const double tones[] = {220.0, 330.0, 440.0, 550.0, 660.0, 880.0};
@@ -517,36 +530,51 @@ void tuneSoundTouch() {
         "\nSoundTouch sweep (sequence / seek window / overlap ms, anti-alias taps, quick "
         "seek; 0 = automatic), out-of-band dB as mean over %zu tones, then 440 Hz alone:\n",
         signals.size());
-    std::printf("%-18s %7s %7s %7s | %7s %7s %7s | %7s\n", "setting", "tempo", "pitch", "both",
-                "440 t", "440 p", "440 b", "clicks");
-    const audiolib::SoundTouchEngine::Tuning tunings[] = {
+    std::printf("%-18s %7s %7s %7s | %7s %7s %7s | %7s | %7s | %7s\n", "setting", "tempo", "pitch",
+                "both", "440 t", "440 p", "440 b", "cents", "clicks", "CPU");
+    std::vector<audiolib::SoundTouchEngine::Tuning> tunings = {
         {0, 0, 8, 64, true},      {0, 0, 8, 64, false},     {0, 0, 16, 64, false},
         {0, 0, 24, 64, false},    {40, 15, 8, 64, false},   {50, 15, 16, 64, false},
         {50, 15, 12, 64, false},  {60, 20, 16, 64, false},  {70, 20, 20, 64, false},
         {82, 28, 20, 64, false},  {82, 28, 20, 64, true},   {82, 20, 20, 64, true},
         {100, 30, 12, 64, false}, {100, 30, 20, 64, false}, {120, 30, 24, 64, false},
     };
+    if (argc > 2) {
+        tunings.clear();
+        for (int i = 2; i < argc; ++i) {
+            audiolib::SoundTouchEngine::Tuning t{};
+            if (parseTuning(argv[i], &t))
+                tunings.push_back(t);
+        }
+    }
+    const auto music = musicLike(20.0);
     for (const auto& t : tunings) {
         char name[64];
         std::snprintf(name, sizeof name, "%d/%d/%d aa%d%s", t.sequenceMs, t.seekWindowMs,
                       t.overlapMs, t.antiAliasLength, t.quickSeek ? " q" : "");
         double mean[3] = {0, 0, 0};
         double at440[3] = {0, 0, 0};
+        double cents = 0.0;  // the largest error at 440 Hz
         for (int s = 0; s < 3; ++s) {
             for (std::size_t k = 0; k < signals.size(); ++k) {
                 const double expected = tones[k] * std::exp2(kSettings[s].semitones / 12.0);
-                const double db =
-                    measureTone(renderSoundTouch(t, signals[k], kSettings[s]), expected)
-                        .outOfBandDb;
-                mean[s] += db / static_cast<double>(signals.size());
-                if (tones[k] == 440.0)
-                    at440[s] = db;
+                const ToneFigures f =
+                    measureTone(renderSoundTouch(t, signals[k], kSettings[s]), expected);
+                mean[s] += f.outOfBandDb / static_cast<double>(signals.size());
+                if (tones[k] == 440.0) {
+                    at440[s] = f.outOfBandDb;
+                    cents = std::fabs(f.cents) > std::fabs(cents) ? f.cents : cents;
+                }
             }
         }
         const double spread =
             measureClicks(renderSoundTouch(t, clicks, kSettings[2]), 0.5, kTempo, 20).spreadMs;
-        std::printf("%-18s %7.1f %7.1f %7.1f | %7.1f %7.1f %7.1f | %7.1f\n", name, mean[0], mean[1],
-                    mean[2], at440[0], at440[1], at440[2], spread);
+        // SoundTouch alone, stereo, at "both": seconds per minute of audio.
+        const double cpuStart = cpuSeconds(RUSAGE_SELF);
+        renderSoundTouch(t, music, kSettings[2], 2);
+        const double cpu = (cpuSeconds(RUSAGE_SELF) - cpuStart) * 3.0;
+        std::printf("%-18s %7.1f %7.1f %7.1f | %7.1f %7.1f %7.1f | %7.3f | %7.1f | %7.2f\n", name,
+                    mean[0], mean[1], mean[2], at440[0], at440[1], at440[2], cents, spread, cpu);
     }
 }
 
@@ -727,7 +755,7 @@ void compareRecording(const std::string& path) {
 int main(int argc, char** argv) {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     if (argc > 1 && std::strcmp(argv[1], "--tune") == 0) {
-        tuneSoundTouch();
+        tuneSoundTouch(argc, argv);
         return 0;
     }
     testsupport::TempDir dir;

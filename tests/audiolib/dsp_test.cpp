@@ -1,4 +1,5 @@
 // The small signal-processing pieces whose arithmetic is easy to get wrong.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -219,8 +220,12 @@ TEST(PeakLimiterTest, ExactBelowTheCeilingAndNeverAboveIt) {
         in[2 * i + 1] = -v;
     }
     std::vector<float> out(in.size());
-    limiter.process(in.data(), out.data(), 1000);  // in blocks, as a stream renders
-    limiter.process(in.data() + 2000, out.data() + 2000, in.size() / 2 - 1000);
+    // In blocks, as a stream renders: those that need nothing take a faster path, before the
+    // loud part and again once the level is back.
+    const std::size_t frames = in.size() / 2;
+    for (std::size_t at = 0; at < frames; at += 1000)
+        limiter.process(in.data() + 2 * at, out.data() + 2 * at,
+                        std::min<std::size_t>(1000, frames - at));
     for (std::size_t i = 0; i < out.size(); ++i)
         ASSERT_LE(std::fabs(out[i]), 0.5F) << i;
     for (std::size_t i = 0; i + delay < 20000 - delay; ++i)

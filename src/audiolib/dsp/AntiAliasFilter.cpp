@@ -75,22 +75,29 @@ std::size_t AntiAliasFilter::process(float* frames, std::size_t count) {
             // Only the delay: the centre tap alone.
             std::copy(history + kTaps - 1 - kDelay, history + kTaps - 1 - kDelay + count, result);
         } else {
-            std::fill(result, result + count, 0.0F);
-            for (std::size_t k = 0; k < kTaps; ++k) {
-                // Tap k weighs the input k frames before the newest.
-                const float tap = taps_[k];
-                const float* in = history + kTaps - 1 - k;
-                std::size_t i = 0;
+            // The taps are symmetric (linear phase): each pair of inputs equally far from the
+            // centre shares one multiplication.
+            const float* newest = history + kTaps - 1;
+            std::size_t i = 0;
 #if defined(__SSE2__)
-                const __m128 weight = _mm_set1_ps(tap);
-                for (; i + 4 <= count; i += 4) {
-                    const __m128 sum = _mm_add_ps(_mm_loadu_ps(result + i),
-                                                  _mm_mul_ps(weight, _mm_loadu_ps(in + i)));
-                    _mm_storeu_ps(result + i, sum);
+            for (; i + 4 <= count; i += 4) {
+                const float* at = newest + i;
+                __m128 sum = _mm_mul_ps(_mm_set1_ps(taps_[kDelay]), _mm_loadu_ps(at - kDelay));
+                for (std::size_t k = 0; k < kDelay; ++k) {
+                    const __m128 pair =
+                        _mm_add_ps(_mm_loadu_ps(at - k), _mm_loadu_ps(at - (kTaps - 1 - k)));
+                    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(taps_[k]), pair));
                 }
+                _mm_storeu_ps(result + i, sum);
+            }
 #endif
-                for (; i < count; ++i)
-                    result[i] += tap * in[i];
+            for (; i < count; ++i) {
+                const float* at = newest + i;
+                float sum = taps_[kDelay] * at[-static_cast<std::ptrdiff_t>(kDelay)];
+                for (std::size_t k = 0; k < kDelay; ++k)
+                    sum += taps_[k] * (at[-static_cast<std::ptrdiff_t>(k)] +
+                                       at[-static_cast<std::ptrdiff_t>(kTaps - 1 - k)]);
+                result[i] = sum;
             }
         }
         for (std::size_t i = 0; i < count; ++i)

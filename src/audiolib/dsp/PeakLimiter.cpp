@@ -10,6 +10,7 @@ PeakLimiter::PeakLimiter(int rate, int channels)
       lookAhead_(std::max<std::size_t>(1, static_cast<std::size_t>(kLookAheadSeconds * rate))),
       releaseCoefficient_(static_cast<float>(1.0 - std::exp(-1.0 / (kReleaseSeconds * rate)))),
       delay_(lookAhead_ * channels_),
+      spare_(lookAhead_ * channels_),
       required_(lookAhead_ + 1),
       minQueue_(lookAhead_ + 1),
       minima_(lookAhead_ + 1) {
@@ -78,8 +79,44 @@ float PeakLimiter::nextGain(float required) {
     return gain_;
 }
 
+bool PeakLimiter::resting() const {
+    // Level 1, and nothing in the window that asks for less: the queue's minimum is its front.
+    return gain_ == 1.0F && minimaBelowOne_ == 0 && queueSize_ > 0 &&
+           required_[minQueue_[queueHead_] % required_.size()] == 1.0F;
+}
+
+void PeakLimiter::delayOnly(const float* in, float* out, std::size_t frames) {
+    // What the per-frame path would do for a block that requires nothing: the output is the
+    // delay line, and the window keeps asking for nothing.
+    const std::size_t width = channels_;
+    const std::size_t held = lookAhead_ * width;
+    std::copy(in + (frames - lookAhead_) * width, in + frames * width, spare_.begin());
+    std::copy_backward(in, in + (frames - lookAhead_) * width, out + frames * width);
+    const std::size_t first = (lookAhead_ - delayPos_) * width;
+    std::copy(delay_.begin() + static_cast<std::ptrdiff_t>(delayPos_ * width), delay_.end(), out);
+    std::copy(delay_.begin(), delay_.begin() + static_cast<std::ptrdiff_t>(held - first),
+              out + first);
+    delay_.swap(spare_);
+    delayPos_ = 0;
+    frameIndex_ += frames;
+    queueHead_ = 0;
+    queueSize_ = 1;
+    minQueue_[0] = frameIndex_ - 1;
+    required_[(frameIndex_ - 1) % required_.size()] = 1.0F;
+}
+
 void PeakLimiter::process(const float* in, float* out, std::size_t frames) {
     const float ceiling = ceiling_;
+    if (frames >= lookAhead_ && resting()) {
+        // NaN is ignored here as below.
+        float top = 0.0F;
+        for (std::size_t i = 0; i < frames * channels_; ++i)
+            top = std::max(top, std::fabs(in[i]));
+        if (!(top > ceiling)) {
+            delayOnly(in, out, frames);
+            return;
+        }
+    }
     for (std::size_t i = 0; i < frames; ++i) {
         float peak = 0.0F;
         for (std::size_t c = 0; c < channels_; ++c)

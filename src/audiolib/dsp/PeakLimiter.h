@@ -30,6 +30,8 @@ class PeakLimiter {
 
   private:
     float nextGain(float required);
+    bool resting() const;
+    void delayOnly(const float* in, float* out, std::size_t frames);
 
     std::size_t channels_;
     std::size_t lookAhead_;
@@ -37,6 +39,7 @@ class PeakLimiter {
     float releaseCoefficient_;
     // The delay line, lookAhead_ frames.
     std::vector<float> delay_;
+    std::vector<float> spare_;  // the next delay line, filled while the block is moved on
     std::size_t delayPos_ = 0;
     // The gain each of the last lookAhead_ + 1 input frames requires, for the running minimum
     // (a monotonic queue over a ring of indices) ...

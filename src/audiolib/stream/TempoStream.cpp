@@ -14,6 +14,12 @@ namespace {
 // whatever it has ready was made with the settings of the moment and delays a change by that
 // much.
 constexpr std::size_t kInputFrames = 1024;
+// Music that starts after heard padding is faded in over this long, as the playback fades a
+// start: the silence in front would otherwise take the playback's fade and leave the step.
+constexpr double kFadeInSeconds = 0.005;
+// A change of the engine's heard lead is taken into the position over about one splice period
+// of a WSOLA engine, the time its output takes to settle into the new pattern.
+constexpr double kLeadShiftFrames = 4096.0;
 
 std::uint32_t formatFlags(std::uint32_t flags, const SourceStream& source) {
     // The tempo stream delivers the source's sample format.
@@ -115,9 +121,14 @@ void TempoStream::applySettings() {
     const std::size_t held =
         engine_->available() + engine_->committedFrames() + limiter_.lookAheadFrames();
     const std::uint64_t at = emitted_ + (held > dropLeft_ ? held - dropLeft_ : 0);
-    if (changeCount_ == changes_.size())
-        --changeCount_;  // a burst of changes: the newest one wins
-    changes_[changeCount_++] = RatioChange{at, ratio_};
+    const double lead = engine_->heardLead();
+    double shift = lead - latestLead_;
+    latestLead_ = lead;
+    if (changeCount_ == changes_.size()) {
+        --changeCount_;  // a burst of changes: the newest one wins, keeping the lead it moved
+        shift += changes_[changeCount_].shift;
+    }
+    changes_[changeCount_++] = RatioChange{at, ratio_, shift};
 }
 
 void TempoStream::restart(double sourceFrame) {
@@ -125,6 +136,11 @@ void TempoStream::restart(double sourceFrame) {
     antiAlias_.reset();
     limiter_.reset();
     padLeft_ = engine_->startPad();
+    fadeInLeft_ = engine_->padHeard() && padLeft_ > 0
+                      ? static_cast<std::size_t>(std::lround(kFadeInSeconds * rate()))
+                      : 0;
+    latestLead_ = engine_->heardLead();
+    shiftLeft_ = 0.0;
     dropLeft_ = engine_->startDelay() + limiter_.lookAheadFrames();
     sourceDone_ = false;
     ended_ = false;
@@ -168,6 +184,7 @@ void TempoStream::feedEngine() {
     } else {
         read = pullSource(input_.data(), kInputFrames);
         fed_ += static_cast<double>(read);
+        fadeIn(read);
         if (read < kInputFrames) {
             sourceDone_ = true;
             endSource_ = fed_;
@@ -176,6 +193,16 @@ void TempoStream::feedEngine() {
     const std::size_t filtered = antiAlias_.process(input_.data(), read);
     if (filtered > 0)
         engine_->put(input_.data(), filtered);
+}
+
+void TempoStream::fadeIn(std::size_t frames) {
+    const auto width = static_cast<std::size_t>(channels());
+    const auto length = static_cast<float>(std::lround(kFadeInSeconds * rate()));
+    for (std::size_t i = 0; i < frames && fadeInLeft_ > 0; ++i, --fadeInLeft_) {
+        const float gain = 1.0F - static_cast<float>(fadeInLeft_) / length;
+        for (std::size_t c = 0; c < width; ++c)
+            input_[i * width + c] *= gain;
+    }
 }
 
 bool TempoStream::reachedEnd() const {
@@ -193,11 +220,25 @@ void TempoStream::advance(std::size_t frames) {
                 run, changes_[0].atFrame > emitted_ ? changes_[0].atFrame - emitted_ : 0);
         if (run == 0) {
             outputRatio_ = changes_[0].ratio;
+            if (changes_[0].shift != 0.0) {
+                // Never so fast that the position would run backwards.
+                shiftLeft_ += changes_[0].shift;
+                const double over =
+                    std::max(kLeadShiftFrames, 2.0 * std::fabs(shiftLeft_) / outputRatio_);
+                shiftPerFrame_ = std::fabs(shiftLeft_) / over;
+            }
             std::move(changes_.begin() + 1, changes_.begin() + changeCount_, changes_.begin());
             --changeCount_;
             continue;
         }
         outputPosition_ += static_cast<double>(run) * outputRatio_;
+        if (shiftLeft_ != 0.0) {
+            const double step = std::copysign(
+                std::min(std::fabs(shiftLeft_), static_cast<double>(run) * shiftPerFrame_),
+                shiftLeft_);
+            outputPosition_ += step;
+            shiftLeft_ -= step;
+        }
         emitted_ += run;
         frames -= static_cast<std::size_t>(run);
     }

@@ -59,15 +59,18 @@ class TempoStream : public Stream {
     double rateRatio() const;
 
   private:
-    // From one output frame on, `ratio` source frames pass per output frame.
+    // From one output frame on, `ratio` source frames pass per output frame, and what is heard
+    // moves `shift` source frames ahead of that (the engine's heard lead changed).
     struct RatioChange {
         std::uint64_t atFrame;
         double ratio;
+        double shift;
     };
 
     void applySettings();
     void restart(double sourceFrame);
     void feedEngine();
+    void fadeIn(std::size_t frames);
     std::size_t pullSource(float* out, std::size_t frames);
     bool reachedEnd() const;
     void advance(std::size_t frames);
@@ -86,10 +89,11 @@ class TempoStream : public Stream {
     std::vector<float> input_;
     std::vector<float> discard_;
 
-    std::size_t padLeft_ = 0;   // silent input frames still to feed after a restart
-    std::size_t dropLeft_ = 0;  // output frames still to drop after a restart
-    bool configured_ = false;   // the engine has had settings
-    bool started_ = false;      // input has gone in since the last restart
+    std::size_t padLeft_ = 0;     // silent input frames still to feed after a restart
+    std::size_t fadeInLeft_ = 0;  // source frames still to fade in after heard padding
+    std::size_t dropLeft_ = 0;    // output frames still to drop after a restart
+    bool configured_ = false;     // the engine has had settings
+    bool started_ = false;        // input has gone in since the last restart
     bool sourceDone_ = false;
     bool ended_ = false;
     // Counted without wrapping at a loop, so that a loop needs no special case in between:
@@ -102,6 +106,11 @@ class TempoStream : public Stream {
     // output yet (the engine and the limiter still hold frames made before them).
     std::uint64_t emitted_ = 0;
     double outputRatio_ = 1.0;
+    // The engine's heard lead for the newest settings, and the part of the lead changes that
+    // has reached the output but not yet the position, which takes it in gradually.
+    double latestLead_ = 0.0;
+    double shiftLeft_ = 0.0;
+    double shiftPerFrame_ = 0.0;
     std::array<RatioChange, 16> changes_{};
     std::size_t changeCount_ = 0;
 };

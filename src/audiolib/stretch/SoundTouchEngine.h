@@ -15,26 +15,39 @@ class SoundTouchEngine : public StretchEngine {
         int sequenceMs;
         int seekWindowMs;
         int overlapMs;
-        int antiAliasLength;  // taps of the rate transposer's low-pass filter (multiple of 4)
+        // Taps of the rate transposer's low-pass (a multiple of 4; 0: none), used only while it
+        // transposes down: pitching up, the tempo stream's own low-pass has done that work.
+        int antiAliasLength;
         bool quickSeek;
+        bool operator==(const Tuning&) const = default;
     };
-    static const Tuning kMusic;
+    // For tempo alone, and for whenever the rate transposer works (pitch or rate changed).
+    static const Tuning kTempoOnly;
+    static const Tuning kTransposing;
 
-    SoundTouchEngine(int rate, int channels, const Tuning& tuning = kMusic);
+    SoundTouchEngine(int rate, int channels, const Tuning& tempoOnly = kTempoOnly,
+                     const Tuning& transposing = kTransposing);
 
     const char* name() const override { return "SoundTouch"; }
     void setSettings(const StretchSettings& settings) override;
     void reset() override;
     std::size_t startPad() const override;
     std::size_t startDelay() const override;
+    bool padHeard() const override { return true; }
+    double heardLead() const override;
     void put(const float* frames, std::size_t count) override;
     std::size_t available() const override;
     std::size_t take(float* out, std::size_t frames) override;
     std::size_t committedFrames() const override { return 0; }
 
   private:
+    void apply(const Tuning& tuning);
+
     soundtouch::SoundTouch processor_;
     int rate_;
+    Tuning tempoOnly_;
+    Tuning transposing_;
+    Tuning applied_{};
     StretchSettings settings_;
 };
 

@@ -42,6 +42,15 @@ class StretchEngine {
     // input, for the settings in force at the reset.
     virtual std::size_t startPad() const = 0;
     virtual std::size_t startDelay() const = 0;
+    // True when the silence of startPad() is heard in front of the music rather than dropped
+    // with startDelay(): the music then starts after it with whatever step its first frame
+    // makes, and the tempo stream fades it in.
+    virtual bool padHeard() const { return false; }
+    // How many source frames what is heard runs ahead of source frame n * sourcePerOutput() at
+    // output frame n, on average, for the settings in force and before startPad() and
+    // startDelay() compensate it (they do, at a restart). When a settings change changes it,
+    // the tempo stream moves its position by the difference.
+    virtual double heardLead() const { return 0.0; }
 
     // Input: at most kMaxPutFrames at a time.
     virtual void put(const float* frames, std::size_t count) = 0;

@@ -34,6 +34,7 @@ extern "C" {
 #include <libavutil/tx.h>
 }
 
+#include "BenchSupport.h"
 #include "audiolib/audiolib.h"
 #include "audiolib/stretch/SoundTouchEngine.h"
 #include "support/AudioFixtures.h"
@@ -227,24 +228,6 @@ std::vector<float> stereo(const std::vector<float>& mono) {
     std::vector<float> out(mono.size() * 2);
     for (std::size_t i = 0; i < mono.size(); ++i)
         out[2 * i] = out[2 * i + 1] = mono[i];
-    return out;
-}
-
-// Something with the texture of music, for the CPU figures.
-std::vector<float> musicLike(double seconds) {
-    const auto frames = static_cast<std::size_t>(seconds * kRate);
-    std::vector<float> out(frames * 2);
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> noise(-0.02F, 0.02F);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const double t = static_cast<double>(i) / kRate;
-        const double base = 220.0 * (1.0 + 0.5 * std::floor(std::fmod(t, 4.0)));
-        double value = 0.0;
-        for (int h = 1; h <= 4; ++h)
-            value += 0.12 / h * std::sin(2 * std::numbers::pi * base * h * t);
-        out[2 * i] = static_cast<float>(value) + noise(random);
-        out[2 * i + 1] = static_cast<float>(value * 0.8) + noise(random);
-    }
     return out;
 }
 
@@ -547,7 +530,7 @@ void tuneSoundTouch(int argc, char** argv) {
                 tunings.push_back(t);
         }
     }
-    const auto music = musicLike(20.0);
+    const auto music = bench::musicLikeSignal(20.0, kRate);
     for (const auto& t : tunings) {
         char name[64];
         std::snprintf(name, sizeof name, "%d/%d/%d aa%d%s", t.sequenceMs, t.seekWindowMs,
@@ -773,7 +756,8 @@ int main(int argc, char** argv) {
         !testsupport::writeAudioFile(clickFile, testsupport::clicks(kClickInterval, 10.0, kRate, 2),
                                      kRate, 2, &error) ||
         !testsupport::writeAudioFile(noiseFile, stereo(noise), kRate, 2, &error) ||
-        !testsupport::writeAudioFile(music, musicLike(kMusicSeconds), kRate, 2, &error)) {
+        !testsupport::writeAudioFile(music, bench::musicLikeSignal(kMusicSeconds, kRate), kRate, 2,
+                                     &error)) {
         std::fprintf(stderr, "cannot write the test files: %s\n", error.c_str());
         return 1;
     }

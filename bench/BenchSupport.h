@@ -17,20 +17,15 @@ inline double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// User plus system time of the whole process, every thread included.
-inline double cpuSeconds() {
+// User plus system time: of the whole process with every thread (RUSAGE_SELF), or of the child
+// processes waited for so far (RUSAGE_CHILDREN: the command-line tools).
+inline double cpuSeconds(int who = RUSAGE_SELF) {
     rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// CPU time of the child processes that have been waited for (the command-line tools).
-inline double childCpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_CHILDREN, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    ::getrusage(who, &usage);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // Stereo with the texture of music: a few partials whose base moves every second, and a little

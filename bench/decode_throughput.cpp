@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "audiolib/AudioDecoder.h"
 #include "support/AudioFixtures.h"
 #include "support/TempHome.h"
@@ -17,10 +18,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 // A few detuned tones with a slow tremolo and some noise: enough spectral content that lossy
 // encoders work about as hard as on music.
@@ -73,7 +70,7 @@ int main() {
 
         auto start = Clock::now();
         auto decoder = audiolib::AudioDecoder::open(path, &error);
-        const double openSeconds = secondsSince(start);
+        const double openSeconds = bench::secondsSince(start);
         if (!decoder) {
             std::printf("%-6s cannot be opened: %s\n", ext, error.c_str());
             continue;
@@ -84,7 +81,7 @@ int main() {
         while (const std::size_t n = decoder->read(block.data(), 4096)) {
             frames += n;
         }
-        const double decodeSeconds = secondsSince(start);
+        const double decodeSeconds = bench::secondsSince(start);
 
         // Seeks spread over the file, in a scattered order, each followed by one block.
         double seekTotal = 0.0;
@@ -96,7 +93,7 @@ int main() {
             start = Clock::now();
             decoder->seek(target);
             decoder->read(block.data(), 4096);
-            const double s = secondsSince(start);
+            const double s = bench::secondsSince(start);
             seekTotal += s;
             seekMax = std::max(seekMax, s);
         }

@@ -84,11 +84,11 @@ Timing decodeAndStretch(const std::string& in, std::uint32_t engine) {
 }
 
 Timing shell(const std::string& command) {
-    const double cpuStart = bench::childCpuSeconds();
+    const double cpuStart = bench::cpuSeconds(RUSAGE_CHILDREN);
     const auto start = std::chrono::steady_clock::now();
     if (std::system(command.c_str()) != 0)
         return {};
-    return {bench::secondsSince(start), bench::childCpuSeconds() - cpuStart};
+    return {bench::secondsSince(start), bench::cpuSeconds(RUSAGE_CHILDREN) - cpuStart};
 }
 
 void row(const char* what, const Timing& t, double reference) {

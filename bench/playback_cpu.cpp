@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "BenchSupport.h"
 #include "audiolib/audiolib.h"
 #include "audiolib/core/HandleTable.h"
 #include "audiolib/device/DeviceManager.h"
@@ -19,13 +20,6 @@
 #include "support/TempHome.h"
 
 namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 long residentKiB() {
     std::ifstream status("/proc/self/status");
@@ -73,7 +67,7 @@ int main() {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // start-up
     auto& mixer = audiolib::DeviceManager::instance().current()->mixer();
     const auto framesStart = mixer.framesProcessed();
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = bench::cpuSeconds();
     const auto wallStart = std::chrono::steady_clock::now();
     const double positionStart =
         BASS_ChannelBytes2Seconds(tempo, BASS_ChannelGetPosition(tempo, BASS_POS_BYTE));
@@ -83,7 +77,7 @@ int main() {
         BASS_ChannelGetPosition(tempo, BASS_POS_BYTE);
         BASS_ChannelIsActive(tempo);
     }
-    const double cpu = cpuSeconds() - cpuStart;
+    const double cpu = bench::cpuSeconds() - cpuStart;
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     const double position =

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "audiolib/audiolib.h"
 #include "audiolib/core/HandleTable.h"
 #include "audiolib/device/DeviceManager.h"
@@ -24,13 +25,6 @@
 #include "support/TempHome.h"
 
 namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 std::vector<pid_t> startCompetitors(int count) {
     std::vector<pid_t> pids;
@@ -88,7 +82,7 @@ int main() {
     BASS_ChannelPlay(tempo, FALSE);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     device->feeder().takeLongestGapMicros();
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = bench::cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const std::uint64_t framesStart = device->mixer().framesProcessed();
     for (int step = 0; std::chrono::steady_clock::now() - start < std::chrono::seconds(seconds);
@@ -101,7 +95,7 @@ int main() {
     }
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double cpu = cpuSeconds() - cpuStart;
+    const double cpu = bench::cpuSeconds() - cpuStart;
     const std::uint64_t frames = device->mixer().framesProcessed() - framesStart;
     const std::int64_t longestGap = device->feeder().takeLongestGapMicros();
     stopCompetitors(competitors);
@@ -121,9 +115,9 @@ int main() {
 
     BASS_ChannelPause(tempo);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the fade and the rest
-    const double idleStart = cpuSeconds();
+    const double idleStart = bench::cpuSeconds();
     std::this_thread::sleep_for(std::chrono::seconds(5));
-    const double idle = cpuSeconds() - idleStart;
+    const double idle = bench::cpuSeconds() - idleStart;
     std::printf("  CPU after pause          %.3f %% of one core (%.1f ms in 5 s)\n",
                 100.0 * idle / 5.0, idle * 1000.0);
     BASS_Free();

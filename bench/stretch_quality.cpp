@@ -57,13 +57,6 @@ const Setting kSettings[] = {
 
 // ---- measurement ------------------------------------------------------------------------------
 
-double cpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 // Power spectrum of a Blackman-Harris window of n samples (a power of two) from the middle of x.
 std::vector<double> powerSpectrum(const std::vector<float>& x, std::size_t n) {
     std::vector<double> power;
@@ -383,10 +376,10 @@ double livePlaybackCpu(DWORD engineFlag, const std::string& music, double second
     if (!BASS_ChannelPlay(tempo, FALSE))
         return -1.0;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const double cpuStart = cpuSeconds(RUSAGE_SELF);
+    const double cpuStart = bench::cpuSeconds(RUSAGE_SELF);
     const auto wallStart = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const double cpu = cpuSeconds(RUSAGE_SELF) - cpuStart;
+    const double cpu = bench::cpuSeconds(RUSAGE_SELF) - cpuStart;
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     BASS_StreamFree(tempo);
@@ -553,9 +546,9 @@ void tuneSoundTouch(int argc, char** argv) {
         const double spread =
             measureClicks(renderSoundTouch(t, clicks, kSettings[2]), 0.5, kTempo, 20).spreadMs;
         // SoundTouch alone, stereo, at "both": seconds per minute of audio.
-        const double cpuStart = cpuSeconds(RUSAGE_SELF);
+        const double cpuStart = bench::cpuSeconds(RUSAGE_SELF);
         renderSoundTouch(t, music, kSettings[2], 2);
-        const double cpu = (cpuSeconds(RUSAGE_SELF) - cpuStart) * 3.0;
+        const double cpu = (bench::cpuSeconds(RUSAGE_SELF) - cpuStart) * 3.0;
         std::printf("%-18s %7.1f %7.1f %7.1f | %7.1f %7.1f %7.1f | %7.3f | %7.1f | %7.2f\n", name,
                     mean[0], mean[1], mean[2], at440[0], at440[1], at440[2], cents, spread, cpu);
     }
@@ -815,9 +808,9 @@ int main(int argc, char** argv) {
         p.run(noiseFile, kSettings[1], scratch, &out);
         const double alias = levelDb(out, noise);
         const int who = p.external ? RUSAGE_CHILDREN : RUSAGE_SELF;
-        const double cpuStart = cpuSeconds(who);
+        const double cpuStart = bench::cpuSeconds(who);
         p.run(music, kSettings[2], scratch, &out);
-        const double cpuPerMinute = (cpuSeconds(who) - cpuStart) * 60.0 / kMusicSeconds;
+        const double cpuPerMinute = (bench::cpuSeconds(who) - cpuStart) * 60.0 / kMusicSeconds;
         std::printf(
             "| %-40s | %7.1f | %7.1f | %7.1f | %9.3f | %11.2f | %11.1f | %8.1f | %11.2f | %9.1f "
             "|\n",

@@ -1,5 +1,6 @@
 #include "engine/SoundEngine.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "audiolib/audiolib.h"
@@ -196,6 +197,29 @@ std::uint32_t SoundEngine::currentpos() const {
 std::uint32_t SoundEngine::length() const {
     const QWORD bytes = BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE);
     return wholeSeconds(BASS_ChannelBytes2Seconds(musicChannel_, bytes));
+}
+
+void SoundEngine::seekSeconds(double seconds) {
+    if (musicChannel_ == 0 || !std::isfinite(seconds))
+        return;
+    const QWORD bytes = BASS_ChannelSeconds2Bytes(musicChannel_, std::max(0.0, seconds));
+    BASS_ChannelSetPosition(musicChannel_, bytes, BASS_POS_BYTE);
+}
+
+double SoundEngine::positionSeconds() const {
+    if (musicChannel_ == 0)
+        return 0.0;
+    const double seconds = BASS_ChannelBytes2Seconds(
+        musicChannel_, BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE));
+    return seconds > 0.0 ? seconds : 0.0;
+}
+
+double SoundEngine::lengthSeconds() const {
+    if (musicChannel_ == 0)
+        return 0.0;
+    const double seconds = BASS_ChannelBytes2Seconds(
+        musicChannel_, BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE));
+    return seconds > 0.0 ? seconds : 0.0;
 }
 
 float SoundEngine::tempoRatio() const {

@@ -63,6 +63,12 @@ class SoundEngine {
     void setCurrentPosition(std::uint32_t seconds);
     std::uint32_t currentpos() const;
     std::uint32_t length() const;
+    // The same positions to the frame, in seconds of the source with their fractions, for the
+    // practice tools (loops, markers, the overview) that must land exactly where they point.
+    // A seek past the end changes nothing; 0 without music.
+    void seekSeconds(double seconds);
+    double positionSeconds() const;
+    double lengthSeconds() const;
     float tempoRatio() const;
     std::uint32_t numChannels() const;
 

@@ -52,6 +52,45 @@ TEST(SampleVoiceTest, RestartCutsThePreviousPlayInsteadOfOverlapping) {
     EXPECT_TRUE(voice.sounding());
 }
 
+// Beats on the device clock start on their exact frames, whatever the callback size, and a
+// start on the same clock waits for its frame; accented beats read the sound faster.
+TEST(SampleVoiceTest, ScheduledBeatsStartOnTheirFramesAndAccentTheBar) {
+    auto data = constantSample(0.5F, 100);
+    for (int i = 0; i < 100; ++i)
+        data->frames[static_cast<std::size_t>(i)] = 0.5F - 0.004F * static_cast<float>(i);
+    audiolib::SampleVoice voice(data);
+    audiolib::Mixer mixer(kRate);
+    voice.attachClock(&mixer.clock());
+    ASSERT_TRUE(mixer.add(&voice));
+    audiolib::BeatSchedule beats;
+    beats.firstFrame = 1000;
+    beats.intervalFrames = 1234.5;
+    beats.count = 4;
+    beats.beatsPerBar = 2;
+    beats.accent = true;
+    voice.scheduleBeats(beats);
+    std::vector<float> out;
+    for (const int size : {333, 512, 97, 2048, 1000, 1024}) {
+        const auto part = mix(mixer, size);
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    std::vector<std::size_t> onsets;
+    for (std::size_t f = 0; f < out.size() / 2; ++f) {
+        if (out[2 * f] != 0.0F && (f == 0 || out[2 * (f - 1)] == 0.0F))
+            onsets.push_back(f);
+    }
+    EXPECT_EQ(onsets, (std::vector<std::size_t>{1000, 2235, 3469, 4704}));
+    // Accented beats (0 and 2) end sooner: the same sound, read 1.5 times as fast.
+    auto soundingFrames = [&](std::size_t from) {
+        std::size_t n = 0;
+        while (out[2 * (from + n)] != 0.0F)
+            ++n;
+        return n;
+    };
+    EXPECT_LT(soundingFrames(1000), 70U);
+    EXPECT_EQ(soundingFrames(2235), 100U);
+}
+
 TEST(SampleVoiceTest, PlaysOnceToTheEndWithItsOwnLevel) {
     audiolib::SampleVoice voice(constantSample(0.8F, 1000));
     audiolib::Mixer mixer(kRate);

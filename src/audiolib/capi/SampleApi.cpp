@@ -59,6 +59,8 @@ HCHANNEL BASS_SampleGetChannel(HSAMPLE handle, DWORD /*flags*/) {
     const HCHANNEL result = HandleTable::instance().add(channel);
     if (result == 0)
         return fail<HCHANNEL>(BASS_ERROR_MEM, 0);
+    // Before the voice reaches the callback, which reads the clock from then on.
+    channel->voice().attachClock(&device->mixer().clock());
     if (!device->mixer().add(&channel->voice())) {
         HandleTable::instance().remove(result);
         sample->forgetChannel(result);

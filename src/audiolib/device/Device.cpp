@@ -34,6 +34,7 @@ PlaybackTarget Device::playbackTarget() {
     target.rate = mixer_.rate();
     target.callbackFrames = bufferFrames() > 0 ? bufferFrames() : target.callbackFrames;
     target.feederSignal = &feeder_.signal();
+    target.clock = &mixer_.clock();
     return target;
 }
 

@@ -43,6 +43,9 @@ class Mixer {
     void process(float* out, int frames);
     // Frames process() has delivered so far: the device's own clock.
     std::uint64_t framesProcessed() const { return frames_.load(std::memory_order_acquire); }
+    // The same clock for voices to read inside process(): there it is the device frame of the
+    // first frame of the buffer being mixed.
+    const std::atomic<std::uint64_t>& clock() const { return frames_; }
     // Any thread: true when a callback has run since the device clock read `sinceFrame` and the
     // latest callback found every voice silent and holding, so the device may rest.
     bool idleSince(std::uint64_t sinceFrame) const;

@@ -35,6 +35,10 @@ struct PlaybackShared {
     // Callback -> feeder: nudged after each callback so the feeder tops up right away. Set by
     // the device before the voice reaches the mixer; may be null (tests drive the feeder).
     FeederSignal* feederSignal = nullptr;
+    // API -> callback: a device frame before which a wanted play stays silent and holds (0:
+    // none), and the device clock to compare it with (null: no such starts).
+    std::atomic<std::uint64_t> startAt{0};
+    const std::atomic<std::uint64_t>* clock = nullptr;
     // Callback -> API: whether the last callback left the stream at a level above zero.
     std::atomic<bool> audible{false};
     // Callback -> anyone: frames the callback wanted to play but found no audio for (the feeder

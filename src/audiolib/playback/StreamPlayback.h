@@ -26,6 +26,9 @@ struct PlaybackTarget {
     int rate = 44100;
     int callbackFrames = 512;              // what one audio callback takes
     FeederSignal* feederSignal = nullptr;  // nudged by the callback; null in hand-driven tests
+    // The device's frame counter, read by the callback for a start at a given frame; null in
+    // hand-driven tests (a start is then immediate).
+    const std::atomic<std::uint64_t>* clock = nullptr;
 };
 
 class StreamPlayback {
@@ -47,6 +50,9 @@ class StreamPlayback {
 
     // ---- API threads ----
     void play();
+    // Plays, but heard only from the device frame `frame` on (a count-in before the music);
+    // until then the stream holds its position. A frame already past plays at once.
+    void playAt(std::uint64_t frame);
     void pause();
     void stop();
     // Stops with the usual fade and waits (at most `timeoutMs`) until the callback has faded

@@ -49,6 +49,21 @@ int StreamVoice::readyFrames(std::uint32_t generation, bool* endInRing, bool* st
 }
 
 bool StreamVoice::mixInto(float* stereo, int frames) {
+    const std::uint64_t startAt = shared_.startAt.load(std::memory_order_acquire);
+    if (startAt != 0 && shared_.clock && shared_.wantPlay.load(std::memory_order_acquire)) {
+        const std::uint64_t now = shared_.clock->load(std::memory_order_acquire);
+        if (startAt >= now + static_cast<std::uint64_t>(frames))
+            return true;  // still counting in: hold, with the device running
+        const int wait = startAt > now ? static_cast<int>(startAt - now) : 0;
+        // Once: a pause and a later play start at once again.
+        std::uint64_t expected = startAt;
+        shared_.startAt.compare_exchange_strong(expected, 0, std::memory_order_acq_rel);
+        return mixFrom(stereo + 2 * wait, frames - wait);
+    }
+    return mixFrom(stereo, frames);
+}
+
+bool StreamVoice::mixFrom(float* stereo, int frames) {
     const bool wantPlay = shared_.wantPlay.load(std::memory_order_acquire);
     const float level =
         shared_.volume.load(std::memory_order_relaxed) * shared_.gains.allChannels();

@@ -20,6 +20,7 @@ class StreamVoice : public Voice {
     bool mixInto(float* stereo, int frames) override;
 
   private:
+    bool mixFrom(float* stereo, int frames);
     // Frames of `generation` the ring holds for the callback, whether the stream's last block is
     // among them, and whether blocks of an older seek are still there.
     int readyFrames(std::uint32_t generation, bool* endInRing, bool* staleInRing) const;

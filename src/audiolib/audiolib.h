@@ -257,6 +257,28 @@ BOOL BASS_Encode_Stop(DWORD handle);
 // length, 0 when there is nothing to tell or the handle is unknown.
 DWORD TONVERA_Encode_GetError(DWORD handle, char* buffer, DWORD size);
 
+// ---- Tonvera's own: practice tools ----
+// The device clock: frames the current device has played so far, and its rate. Beats and
+// delayed starts below are given on it.
+BOOL TONVERA_GetClock(QWORD* frame, DWORD* rate);
+// Plays a tempo or file stream (as BASS_ChannelPlay without restart), heard only from device
+// frame `frame` on; until then it holds where it is.
+BOOL TONVERA_ChannelPlayAt(DWORD handle, QWORD frame);
+// handle: a sample channel. It sounds at device frame `firstFrame` and every `intervalSeconds`
+// after, `count` times (0: until stopped); with `accent`, the first of every `beatsPerBar`
+// beats sounds higher. Replaces the beats asked for before; BASS_ChannelStop ends them.
+BOOL TONVERA_ChannelPlayBeats(DWORD handle, QWORD firstFrame, double intervalSeconds, DWORD count,
+                              DWORD beatsPerBar, BOOL accent);
+// handle: a tempo stream. An A-B loop in seconds of the source: playback runs from `end` back
+// to `start`, with a 10 ms crossfade into what leads up to the start. end <= start clears it.
+BOOL TONVERA_ChannelSetLoop(DWORD handle, double start, double end);
+// handle: a tempo stream. Every `passesPerStep` passes through the loop the tempo moves `step`
+// points toward `target` (percent, as BASS_ATTRIB_TEMPO); passesPerStep 0 turns it off.
+BOOL TONVERA_ChannelSetTrainer(DWORD handle, float target, float step, DWORD passesPerStep);
+// handle: a tempo stream. Passes through the loop since the loop or the trainer was set;
+// (DWORD)-1 on error.
+DWORD TONVERA_ChannelGetLoopPasses(DWORD handle);
+
 }  // extern "C"
 
 #endif

@@ -175,6 +175,65 @@ TEST_P(TempoRenderTest, NonFiniteSamplesOfADamagedFloatFileBecomeSilence) {
     EXPECT_TRUE(BASS_StreamFree(tempo));
 }
 
+// An A-B loop runs from B back to A inside the stream: at several tempos the output stays as
+// smooth as the signal itself and never drops out, the position stays inside the loop, and a
+// speed trainer moves the tempo one step per pass until its target.
+TEST_P(TempoRenderTest, LoopSeamIsContinuousAndTrainerStepsPerPass) {
+    // A quarter period more than whole periods, so the seam joins two different phases.
+    const double start = 1.0;
+    const double end = start + (300.0 + 0.25) / 440.0;
+    for (const float tempo : {0.0F, -30.0F, 25.0F}) {
+        const HSTREAM stream = makeTempoStream(path_, BASS_SAMPLE_FLOAT, flags());
+        ASSERT_NE(stream, 0U);
+        ASSERT_TRUE(BASS_ChannelSetAttribute(stream, BASS_ATTRIB_TEMPO, tempo));
+        ASSERT_TRUE(BASS_ChannelSetPosition(stream, BASS_ChannelSeconds2Bytes(stream, start),
+                                            BASS_POS_BYTE));
+        ASSERT_TRUE(TONVERA_ChannelSetLoop(stream, start, end));
+        // Three and a half passes at this tempo.
+        const auto frames =
+            static_cast<std::size_t>(3.5 * (end - start) * 44100 / (1.0 + tempo / 100.0));
+        std::vector<float> out(frames * 2);
+        const DWORD bytes = static_cast<DWORD>(out.size() * sizeof(float));
+        ASSERT_EQ(BASS_ChannelGetData(stream, out.data(), bytes | BASS_DATA_FLOAT), bytes);
+        const std::vector<float> settled(out.begin() + 2 * 4410, out.end());
+        // The sine's own largest step is 0.031; a click would be many times that. The seam
+        // joins phases a quarter period apart, so the level may dip there, but never to a gap.
+        EXPECT_LT(audiolibtest::largestStep(settled, 2, 0), 0.045F) << "tempo " << tempo;
+        for (std::size_t at = 0; at + 2 * 220 <= settled.size(); at += 2 * 220) {
+            const std::vector<float> window(
+                settled.begin() + static_cast<std::ptrdiff_t>(at),
+                settled.begin() + static_cast<std::ptrdiff_t>(at + 2 * 220));
+            ASSERT_GT(testsupport::rms(window), 0.1) << "tempo " << tempo << " at " << at / 2;
+        }
+        EXPECT_EQ(TONVERA_ChannelGetLoopPasses(stream), 3U) << "tempo " << tempo;
+        const double position =
+            BASS_ChannelBytes2Seconds(stream, BASS_ChannelGetPosition(stream, BASS_POS_BYTE));
+        EXPECT_GE(position, start - 0.001);
+        EXPECT_LT(position, end);
+        EXPECT_TRUE(BASS_StreamFree(stream));
+    }
+
+    const HSTREAM stream = makeTempoStream(path_, BASS_SAMPLE_FLOAT, flags());
+    ASSERT_NE(stream, 0U);
+    ASSERT_TRUE(BASS_ChannelSetAttribute(stream, BASS_ATTRIB_TEMPO, -30.0F));
+    ASSERT_TRUE(TONVERA_ChannelSetLoop(stream, 0.0, 0.5));
+    ASSERT_TRUE(TONVERA_ChannelSetTrainer(stream, 0.0F, 10.0F, 2));
+    std::vector<float> block(2 * 1024);
+    float tempo = 0.0F;
+    std::vector<float> seen;
+    while (TONVERA_ChannelGetLoopPasses(stream) < 9) {
+        ASSERT_GT(
+            BASS_ChannelGetData(stream, block.data(),
+                                static_cast<DWORD>(block.size() * sizeof(float)) | BASS_DATA_FLOAT),
+            0U);
+        ASSERT_TRUE(BASS_ChannelGetAttribute(stream, BASS_ATTRIB_TEMPO, &tempo));
+        if (seen.empty() || seen.back() != tempo)
+            seen.push_back(tempo);
+    }
+    EXPECT_EQ(seen, (std::vector<float>{-30.0F, -20.0F, -10.0F, 0.0F}));
+    EXPECT_TRUE(BASS_StreamFree(stream));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, TempoRenderTest,
                          ::testing::Values(DWORD{0}, TONVERA_FX_TEMPO_LIGHT),
                          [](const auto& info) { return info.param == 0 ? "Best" : "Light"; });

@@ -31,11 +31,17 @@ StreamPlayback::StreamPlayback(Stream& stream, const PlaybackTarget& target)
           std::max(kAheadSeconds * target.rate,
                    2.0 * std::max(target.callbackFrames, 1) + kJitterSeconds * target.rate))) {
     shared_.feederSignal = target.feederSignal;
+    shared_.clock = target.clock;
     // Made under the stream's mutex, before the voice reaches the mixer: nobody else publishes.
     PlayPositionValue start;
     start.source = stream.position();
     shared_.heard.publish(start);
     shared_.seekTarget.store(start.source, std::memory_order_relaxed);
+}
+
+void StreamPlayback::playAt(std::uint64_t frame) {
+    shared_.startAt.store(frame, std::memory_order_release);
+    play();
 }
 
 void StreamPlayback::play() {
@@ -46,11 +52,13 @@ void StreamPlayback::play() {
 }
 
 void StreamPlayback::pause() {
+    shared_.startAt.store(0, std::memory_order_release);
     state_.store(State::Paused, std::memory_order_release);
     shared_.wantPlay.store(false, std::memory_order_release);
 }
 
 void StreamPlayback::stop() {
+    shared_.startAt.store(0, std::memory_order_release);
     state_.store(State::Stopped, std::memory_order_release);
     shared_.wantPlay.store(false, std::memory_order_release);
 }
@@ -149,6 +157,10 @@ bool StreamPlayback::renderBlock(AudioBlock& block) {
         wanted /= 2;
     }
 
+    // A block ends where the position jumps, so the heard position stays exact across a seam.
+    const std::size_t untilJump = std::clamp<std::size_t>(
+        stream_.framesUntilJump(), 1, static_cast<std::size_t>(kMaxNativeFrames));
+    wanted = std::min(wanted, static_cast<int>(untilJump));
     const double sourceStart = stream_.position();
     const double sourcePerNative = stream_.sourceFramesPerFrame();
     const std::size_t got = stream_.render(native_.data(), static_cast<std::size_t>(wanted));

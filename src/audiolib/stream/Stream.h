@@ -78,6 +78,9 @@ class Stream : public LibObject {
     // Frames already rendered inside the stream's processing and waiting to be taken: made with
     // the settings of the moment, so a change is heard only after them.
     virtual std::size_t pendingFrames() const { return 0; }
+    // Rendered frames after which position() jumps (a loop runs back to its start): a caller
+    // that stamps blocks with positions ends a block there. Very large when nothing jumps.
+    virtual std::size_t framesUntilJump() const { return static_cast<std::size_t>(-1); }
 
     // ---- attributes: any thread; BASS_OK or an error code, nothing changes on error ----
     virtual int setAttribute(std::uint32_t attribute, float value);

@@ -44,7 +44,8 @@ TempoStream::TempoStream(std::uint32_t flags, std::shared_ptr<SourceStream> sour
       limiter_(rate(), channels()),
       appliedVersion_(settingsVersion() - 1),
       input_(kInputFrames * static_cast<std::size_t>(channels())),
-      discard_(kInputFrames * static_cast<std::size_t>(channels())) {
+      discard_(kInputFrames * static_cast<std::size_t>(channels())),
+      seam_(rate(), channels(), kInputFrames) {
     applySettings();
     std::lock_guard lock(source_->mutex());
     restart(source_->position());
@@ -150,18 +151,86 @@ void TempoStream::restart(double sourceFrame) {
     changeCount_ = 0;
     outputRatio_ = ratio_;
     started_ = false;
+    wrapCount_ = 0;
+    loopOffset_ = 0.0;
 }
 
-std::size_t TempoStream::pullSource(float* out, std::size_t frames) {
+LoopSeam::Pulled TempoStream::pullSource(float* out, std::size_t frames) {
     // Lock order: a tempo stream's mutex, then its source's (never the other way round).
     std::lock_guard lock(source_->mutex());
-    const std::size_t got = source_->render(out, frames);
-    if (got < frames && looping() && lengthFrames() > 0) {
+    const auto width = static_cast<std::size_t>(channels());
+    LoopSeam::Pulled total;
+    while (total.frames < frames) {
+        const LoopSeam::Pulled got =
+            seam_.pull(*source_, out + total.frames * width, frames - total.frames);
+        total.frames += got.frames;
+        if (got.wrapped) {
+            // The block ends on the seam, so whatever follows it (a trainer's new tempo)
+            // starts with the loop's first frame.
+            total.wrapped = true;
+            return total;
+        }
+        if (got.frames == 0)
+            break;
+    }
+    if (total.frames < frames && looping() && lengthFrames() > 0) {
         // Wrap without resetting the engine, so the end runs straight into the beginning.
         if (source_->seek(0))
-            return got + source_->render(out + got * channels(), frames - got);
+            total.frames += source_->render(out + total.frames * width, frames - total.frames);
     }
-    return got;
+    return total;
+}
+
+void TempoStream::setLoop(std::uint64_t start, std::uint64_t end) {
+    seam_.set(start, end);
+    passes_.store(0, std::memory_order_release);
+}
+
+int TempoStream::setTrainer(float target, float step, std::uint32_t passesPerStep) {
+    if (!std::isfinite(target) || !std::isfinite(step) || target < kMinTempo ||
+        target > kMaxTempo) {
+        return BASS_ERROR_ILLPARAM;
+    }
+    trainerTarget_.store(target, std::memory_order_relaxed);
+    trainerStep_.store(std::fabs(step), std::memory_order_relaxed);
+    trainerEvery_.store(passesPerStep, std::memory_order_release);
+    passes_.store(0, std::memory_order_release);
+    return BASS_OK;
+}
+
+void TempoStream::passedSeam() {
+    const auto [start, end] = seam_.region();
+    if (end > start) {
+        if (wrapCount_ == wraps_.size()) {
+            // Seams closer together than the stretcher's delay: only the newest matters.
+            std::move(wraps_.begin() + 1, wraps_.end(), wraps_.begin());
+            --wrapCount_;
+        }
+        wraps_[wrapCount_++] = Wrap{fed_, fed_ - static_cast<double>(start)};
+    }
+    const std::uint32_t passes = passes_.fetch_add(1, std::memory_order_acq_rel) + 1;
+    const std::uint32_t every = trainerEvery_.load(std::memory_order_acquire);
+    if (every > 0 && passes % every == 0)
+        trainerStep();
+}
+
+void TempoStream::trainerStep() {
+    const float now = tempo_.load(std::memory_order_relaxed);
+    const float target = trainerTarget_.load(std::memory_order_relaxed);
+    const float step = trainerStep_.load(std::memory_order_relaxed);
+    const float next = now < target ? std::min(target, now + step) : std::max(target, now - step);
+    if (next == now)
+        return;
+    tempo_.store(next, std::memory_order_relaxed);
+    bumpSettings();
+    applySettings();
+}
+
+std::size_t TempoStream::framesUntilJump() const {
+    if (wrapCount_ == 0)
+        return Stream::framesUntilJump();
+    const double left = (wraps_[0].at - outputPosition_) / outputRatio_;
+    return static_cast<std::size_t>(std::max(1.0, std::ceil(left)));
 }
 
 void TempoStream::feedEngine() {
@@ -176,16 +245,19 @@ void TempoStream::feedEngine() {
         return;
     }
     std::size_t read = 0;
+    bool wrapped = false;
     if (sourceDone_) {
         // After the music: silence that carries the tail out of the filter and the engine; the
         // stream stops at its exact length, so none of it is heard.
         std::fill(input_.begin(), input_.end(), 0.0F);
         read = kInputFrames;
     } else {
-        read = pullSource(input_.data(), kInputFrames);
+        const LoopSeam::Pulled pulled = pullSource(input_.data(), kInputFrames);
+        read = pulled.frames;
         fed_ += static_cast<double>(read);
         fadeIn(read);
-        if (read < kInputFrames) {
+        wrapped = pulled.wrapped;
+        if (read < kInputFrames && !wrapped) {
             sourceDone_ = true;
             endSource_ = fed_;
         }
@@ -193,6 +265,8 @@ void TempoStream::feedEngine() {
     const std::size_t filtered = antiAlias_.process(input_.data(), read);
     if (filtered > 0)
         engine_->put(input_.data(), filtered);
+    if (wrapped)
+        passedSeam();
 }
 
 void TempoStream::fadeIn(std::size_t frames) {
@@ -232,6 +306,11 @@ void TempoStream::advance(std::size_t frames) {
             continue;
         }
         outputPosition_ += static_cast<double>(run) * outputRatio_;
+        while (wrapCount_ > 0 && outputPosition_ >= wraps_[0].at) {
+            loopOffset_ = wraps_[0].offset;
+            std::move(wraps_.begin() + 1, wraps_.begin() + wrapCount_, wraps_.begin());
+            --wrapCount_;
+        }
         if (shiftLeft_ != 0.0) {
             const double step = std::copysign(
                 std::min(std::fabs(shiftLeft_), static_cast<double>(run) * shiftPerFrame_),
@@ -296,9 +375,10 @@ bool TempoStream::ended() const {
 
 double TempoStream::position() const {
     const double length = static_cast<double>(lengthFrames());
+    const double position = outputPosition_ - loopOffset_;
     if (looping() && length > 0.0)
-        return std::fmod(outputPosition_, length);
-    return std::min(outputPosition_, length);
+        return std::fmod(position, length);
+    return std::min(position, length);
 }
 
 bool TempoStream::seek(std::uint64_t frame) {

@@ -14,10 +14,12 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "audiolib/dsp/AntiAliasFilter.h"
 #include "audiolib/dsp/PeakLimiter.h"
+#include "audiolib/stream/LoopSeam.h"
 #include "audiolib/stream/SourceStream.h"
 #include "audiolib/stream/Stream.h"
 #include "audiolib/stretch/StretchEngine.h"
@@ -54,6 +56,19 @@ class TempoStream : public Stream {
 
     int setAttribute(std::uint32_t attribute, float value) override;
     int getAttribute(std::uint32_t attribute, float* value) const override;
+    // ---- the A-B loop and the speed trainer: any thread ----
+    // Source frames; an end not after the start clears it. Counting passes starts again.
+    void setLoop(std::uint64_t start, std::uint64_t end);
+    std::pair<std::uint64_t, std::uint64_t> loop() const { return seam_.region(); }
+    // Every `passesPerStep` passes through the loop the tempo moves `step` percentage points
+    // toward `target`, at the seam itself, and stays there; 0 passes: off. Counting passes
+    // starts again.
+    int setTrainer(float target, float step, std::uint32_t passesPerStep);
+    // Times the loop has run back to its start since it or the trainer was last set. Counted
+    // when the seam goes into the stretcher, a little before it is heard.
+    std::uint32_t loopPasses() const { return passes_.load(std::memory_order_acquire); }
+    std::size_t framesUntilJump() const override;
+
     // How much faster than source time the output runs: tempo factor times rate factor. Read
     // from the attributes, so it is current even before the next block is rendered.
     double rateRatio() const;
@@ -67,11 +82,20 @@ class TempoStream : public Stream {
         double shift;
     };
 
+    // Where the loop ran back: from unwrapped source frame `at` on, positions are `offset`
+    // lower.
+    struct Wrap {
+        double at;
+        double offset;
+    };
+
     void applySettings();
+    void passedSeam();
+    void trainerStep();
     void restart(double sourceFrame);
     void feedEngine();
     void fadeIn(std::size_t frames);
-    std::size_t pullSource(float* out, std::size_t frames);
+    LoopSeam::Pulled pullSource(float* out, std::size_t frames);
     bool reachedEnd() const;
     void advance(std::size_t frames);
     float limiterCeiling() const;
@@ -113,6 +137,16 @@ class TempoStream : public Stream {
     double shiftPerFrame_ = 0.0;
     std::array<RatioChange, 16> changes_{};
     std::size_t changeCount_ = 0;
+
+    LoopSeam seam_;
+    // Seams fed but not yet reached by the output, and the offset the output is at.
+    std::array<Wrap, 8> wraps_{};
+    std::size_t wrapCount_ = 0;
+    double loopOffset_ = 0.0;
+    std::atomic<std::uint32_t> passes_{0};
+    std::atomic<float> trainerTarget_{0.0F};
+    std::atomic<float> trainerStep_{0.0F};
+    std::atomic<std::uint32_t> trainerEvery_{0};
 };
 
 }  // namespace audiolib

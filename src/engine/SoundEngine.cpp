@@ -24,6 +24,12 @@ std::uint32_t wholeSeconds(double seconds) {
     return static_cast<std::uint32_t>(seconds);
 }
 
+// The same in seconds with their fractions; a failed conversion reads as 0 here too.
+double secondsOf(DWORD channel, QWORD bytes) {
+    const double seconds = BASS_ChannelBytes2Seconds(channel, bytes);
+    return seconds > 0.0 ? seconds : 0.0;
+}
+
 }  // namespace
 
 SoundEngine& SoundEngine::sharedSingleton() {
@@ -207,19 +213,15 @@ void SoundEngine::seekSeconds(double seconds) {
 }
 
 double SoundEngine::positionSeconds() const {
-    if (musicChannel_ == 0)
-        return 0.0;
-    const double seconds = BASS_ChannelBytes2Seconds(
-        musicChannel_, BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE));
-    return seconds > 0.0 ? seconds : 0.0;
+    return musicChannel_ == 0
+               ? 0.0
+               : secondsOf(musicChannel_, BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE));
 }
 
 double SoundEngine::lengthSeconds() const {
-    if (musicChannel_ == 0)
-        return 0.0;
-    const double seconds = BASS_ChannelBytes2Seconds(
-        musicChannel_, BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE));
-    return seconds > 0.0 ? seconds : 0.0;
+    return musicChannel_ == 0
+               ? 0.0
+               : secondsOf(musicChannel_, BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE));
 }
 
 float SoundEngine::tempoRatio() const {

@@ -132,8 +132,13 @@ bool SampleVoice::mixInto(float* stereo, int frames) {
         } else if (running_ && fade_ < 1.0F) {
             fade_ = std::min(1.0F, fade_ + pauseStep_);  // resuming after a pause
         }
-        if (!running_)
+        if (!running_) {
+            // Silent until a beat: nothing to do for the rest of the buffer unless one falls
+            // inside it.
+            if (!beatDue(now + static_cast<std::uint64_t>(frames) - 1))
+                break;
             continue;
+        }
         if (head_ >= length) {
             running_ = false;
             fade_ = 0.0F;

@@ -84,6 +84,27 @@ class SoundEngine {
     std::uint32_t musicChannel() const { return musicChannel_; }
     int bassDevice() const { return bassDevice_; }
 
+    // ---- practice tools (SoundEnginePractice.cpp)
+    // The output device's clock: frames mixed so far and its rate; nullopt without a device.
+    struct Clock {
+        std::uint64_t frame = 0;
+        std::uint32_t rate = 0;
+    };
+    std::optional<Clock> clock() const;
+    // Starts the music so that its first frame is heard at device frame `frame`.
+    bool playAt(std::uint64_t frame);
+    // A loop from `start` to `end` seconds of the source, wrapped inside the audio layer;
+    // end <= start clears it. Passes count from here.
+    bool setLoop(double start, double end);
+    // Every `passesPerStep` passes the tempo moves `step` points toward `target`; 0 passes off.
+    bool setTrainer(float target, float step, std::uint32_t passesPerStep);
+    std::uint32_t loopPasses() const;
+    // A sample channel clicks from device frame `firstFrame` on, every `intervalSeconds`,
+    // `count` times (0: until stopBeats), the bar's first beat higher with `accent`.
+    bool playBeats(std::uint32_t channel, std::uint64_t firstFrame, double intervalSeconds,
+                   std::uint32_t count, int beatsPerBar, bool accent);
+    void stopBeats(std::uint32_t channel);
+
     // One-shot samples: one playback channel per loaded sample; 0 on failure.
     std::uint32_t loadSample(const std::string& path);
     void playSample(std::uint32_t channel);

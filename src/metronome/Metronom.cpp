@@ -1,5 +1,6 @@
 #include "metronome/Metronom.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -35,6 +36,19 @@ std::optional<double> Metronom::tickInterval(const QVariant& bpm) {
 }
 
 bool Metronom::start() {
+    return begin(std::nullopt);
+}
+
+bool Metronom::startAt(std::uint64_t firstFrame) {
+    return begin(firstFrame);
+}
+
+void Metronom::setBar(int beatsPerBar, bool accent) {
+    beatsPerBar_ = std::clamp(beatsPerBar, 1, 64);
+    accent_ = accent;
+}
+
+bool Metronom::begin(std::optional<std::uint64_t> firstFrame) {
     const std::optional<double> interval = tickInterval(numberBPM_);
     if (!interval) {
         const QString shown = numberBPM_.isValid() ? numberBPM_.toString() : QStringLiteral("none");
@@ -50,7 +64,9 @@ bool Metronom::start() {
     console("Metronom:start BPM %i interval: %f", numbertext::wholeNumberPart(numberBPM_),
             *interval);
     stop();
-    schedule_.begin(TickSchedule::Clock::now(), *interval);
+    TickSchedule::Clock::time_point scheduleStart = TickSchedule::Clock::now();
+    onClock_ = scheduleOnClock(firstFrame, *interval, &scheduleStart);
+    schedule_.begin(scheduleStart, *interval);
     running_ = true;
     arm();
     return true;
@@ -62,11 +78,35 @@ void Metronom::stop() {
     }
     updateTimer_.stop();
     running_ = false;
+    if (onClock_ && soundengine_)
+        soundengine_->stopBeats(soundClick_);
+    onClock_ = false;
+}
+
+bool Metronom::scheduleOnClock(std::optional<std::uint64_t> firstFrame, double interval,
+                               TickSchedule::Clock::time_point* scheduleStart) {
+    if (!soundengine_ || soundClick_ == 0)
+        return false;
+    const std::optional<SoundEngine::Clock> clock = soundengine_->clock();
+    if (!clock)
+        return false;
+    const std::uint64_t first = firstFrame.value_or(
+        clock->frame +
+        static_cast<std::uint64_t>(std::llround(interval * static_cast<double>(clock->rate))));
+    if (!soundengine_->playBeats(soundClick_, first, interval, 0, beatsPerBar_, accent_))
+        return false;
+    // The timer's beat follows the clock's: tick n falls on the device's beat n (give or take
+    // the output buffer, which the console line does not need).
+    const double untilFirst = (static_cast<double>(first) - static_cast<double>(clock->frame)) /
+                              static_cast<double>(clock->rate);
+    *scheduleStart += std::chrono::duration_cast<TickSchedule::Clock::duration>(
+        std::chrono::duration<double>(untilFirst - interval));
+    return true;
 }
 
 void Metronom::updateTick() {
     console("Metronom.updateTick");
-    if (soundengine_) {
+    if (soundengine_ && !onClock_) {
         soundengine_->playSample(soundClick_);
     }
 }

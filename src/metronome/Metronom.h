@@ -1,9 +1,12 @@
-// The metronome: a click sample, loaded once through the sound engine, replayed at a steady beat
-// rate by a timer on the main event loop. It knows nothing of the music: its beat does not follow
-// the music's position or tempo.
+// The metronome: a click sample, loaded once through the sound engine, sounded at a steady beat
+// rate. The clicks are scheduled on the audio device's clock, so each lands on its frame; a timer
+// on the main event loop follows the same beat for the console line and the ticked() signal (and
+// plays the clicks itself where the device has no clock to schedule on). It knows nothing of the
+// music: its beat does not follow the music's position or tempo.
 //
 // Threads: main thread only (the timer is attached to the main event loop; the engine's sample
-// calls are main-thread calls too).
+// calls are main-thread calls too; the audio thread reads the beats through the engine's
+// lock-free schedule).
 #ifndef TONVERA_METRONOME_METRONOM_H
 #define TONVERA_METRONOME_METRONOM_H
 
@@ -48,6 +51,13 @@ class Metronom : public QObject {
     // kLowestBpm..kHighestBpm) leaves the metronome stopped, with a console line saying why;
     // the result is then false.
     bool start();
+    // The same with the first click at device frame `firstFrame` (a count-in before the music
+    // starts on the beat).
+    bool startAt(std::uint64_t firstFrame);
+    // Beats per bar and whether the bar's first beat is accented; from the next start on.
+    void setBar(int beatsPerBar, bool accent);
+    int beatsPerBar() const { return beatsPerBar_; }
+    bool accent() const { return accent_; }
     // Stops ticking; nothing when stopped.
     void stop();
     // One beat: the console line and the click. Called by the timer.
@@ -78,6 +88,10 @@ class Metronom : public QObject {
   private:
     void timerFired();
     void arm();
+    bool begin(std::optional<std::uint64_t> firstFrame);
+    // Hands the beat to the device clock; false where there is none (no device, no click).
+    bool scheduleOnClock(std::optional<std::uint64_t> firstFrame, double interval,
+                         TickSchedule::Clock::time_point* scheduleStart);
 
     QVariant numberBPM_;
     SoundEngine* soundengine_ = nullptr;  // not owned
@@ -87,6 +101,10 @@ class Metronom : public QObject {
     QTimer updateTimer_;
     TickSchedule schedule_;
     bool running_ = false;
+    // The clicks come from the device clock; the timer then only logs.
+    bool onClock_ = false;
+    int beatsPerBar_ = 4;
+    bool accent_ = false;
 };
 
 #endif

@@ -6,6 +6,7 @@
 #include "engine/SoundEngine.h"
 #include "metronome/Metronom.h"
 #include "player/TonveraAppDelegate.h"
+#include "player/practice/PracticeTools.h"
 #include "player/settingsfile/PracticeSettings.h"
 #include "ui/ValueSlider.h"
 
@@ -132,4 +133,25 @@ void PlayerPracticeControls::setMetronomVolume(float percent) {
     if (Metronom* metronom = controller_.metronom()) {
         metronom->setVolume(percent);
     }
+}
+
+void PlayerPracticeControls::collectPracticeTools(PracticeSettings& settings) const {
+    const PracticeTools* tools = controller_.practiceTools();
+    if (tools == nullptr)
+        return;
+    if (tools->loop().isSet())
+        settings.loop = tools->loop();
+    // A plan once started is kept, running or not; an untouched default is not written.
+    if (tools->trainer().on || tools->trainer() != TrainerPlan{})
+        settings.trainer = tools->trainer();
+    if (tools->countIn() != CountIn{})
+        settings.countIn = tools->countIn();
+}
+
+void PlayerPracticeControls::applyPracticeTools(const PracticeSettings& settings) {
+    PracticeTools* tools = controller_.practiceTools();
+    if (tools == nullptr || (!settings.loop && !settings.trainer && !settings.countIn))
+        return;
+    tools->apply(settings.loop.value_or(tools->loop()), settings.trainer.value_or(tools->trainer()),
+                 settings.countIn.value_or(tools->countIn()));
 }

@@ -42,6 +42,8 @@ class PlayerPracticeControls : public PracticeControls {
     QVariant metronomNumberBPM() const override;
     void setMetronomNumberBPM(const QVariant& bpm) override;
     void setMetronomVolume(float percent) override;
+    void collectPracticeTools(PracticeSettings& settings) const override;
+    void applyPracticeTools(const PracticeSettings& settings) override;
 
   private:
     ValueSlider* slider(Slider which) const;

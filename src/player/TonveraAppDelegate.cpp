@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMessageBox>
 
 #include "crashreport/CrashReportConfig.h"
@@ -22,6 +23,7 @@
 #include "player/DisplayFormat.h"
 #include "player/FileManagerReveal.h"
 #include "player/PlayerPracticeControls.h"
+#include "player/practice/PracticeTools.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
 #include "ui/ResourcePaths.h"
 #include "ui/ValueSlider.h"
@@ -83,6 +85,7 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
     window_->setWindowIcon(QIcon::fromTheme(QStringLiteral("tonvera"),
                                             QIcon(resources::path(resources::kAppIconFormat))));
     setUpMetronomField();
+    practiceTools_ = std::make_unique<PracticeTools>(*this);
     practiceControls_ = std::make_unique<PlayerPracticeControls>(*this);
     setPracticeSettingsDialogs(PracticeSettingsDialogs::forWindow(window_.get()));
     fileShower_ = [this](const QString& path) {
@@ -100,10 +103,13 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
     // watched and let Space through to the shortcut.
     ui_->menuItemPlayPause->setShortcutContext(Qt::WindowShortcut);
     window_->addAction(ui_->menuItemPlayPause);
+    // The practice keys work wherever the focus is, so every control of the window is watched
+    // (menus are windows of their own and keep their keys).
     window_->installEventFilter(this);
-    for (QLineEdit* field :
-         {ui_->labelTempo, ui_->labelPitch, ui_->labelRate, ui_->labelMetronomBPM}) {
-        field->installEventFilter(this);
+    for (QWidget* widget : window_->findChildren<QWidget*>()) {
+        if (qobject_cast<QMenu*>(widget) == nullptr) {
+            widget->installEventFilter(this);
+        }
     }
     updateTimer_.setInterval(kPositionTickMs);
     setPlayButtonImage(false);
@@ -241,6 +247,16 @@ void TonveraAppDelegate::showMainApplicationWindow() {
 }
 
 bool TonveraAppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && practiceTools_) {
+        // The window's own focus widget: the application's is null while the window is not
+        // active, and a key a field passed on reaches its parents too.
+        QWidget* focus = qobject_cast<QLineEdit*>(watched) != nullptr
+                             ? static_cast<QWidget*>(watched)
+                             : window_->focusWidget();
+        if (practiceTools_->handleKey(*static_cast<QKeyEvent*>(event), focus)) {
+            return true;
+        }
+    }
     if (event->type() == QEvent::ShortcutOverride && watched != window_.get()) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {

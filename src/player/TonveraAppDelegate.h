@@ -25,6 +25,7 @@ class FileManagerReveal;
 class Metronom;
 class MetronomControls;
 class PlayerPracticeControls;
+class PracticeTools;
 class PracticeSettingsCommands;
 struct PracticeSettingsDialogs;
 class QAction;
@@ -159,6 +160,8 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     // The metronome and what its controls do; both made at launch, null before.
     Metronom* metronom() const { return metronom_.get(); }
     MetronomControls* metronomControls() const { return metronomControls_.get(); }
+    // The loop, trainer, count-in and practice keys; made with the window.
+    PracticeTools* practiceTools() const { return practiceTools_.get(); }
     // Held by the position tick and by the opening and applying of a settings file.
     std::recursive_mutex& controllerLock() { return controllerLock_; }
 
@@ -233,6 +236,7 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     // Declared after the window and its ui, so they go first and never outlive the widgets.
     std::unique_ptr<Metronom> metronom_;
     std::unique_ptr<MetronomControls> metronomControls_;
+    std::unique_ptr<PracticeTools> practiceTools_;
     std::unique_ptr<PlayerPracticeControls> practiceControls_;
     std::unique_ptr<PracticeSettingsCommands> practiceCommands_;
 };

@@ -17,6 +17,7 @@
 #include "player/DisplayFormat.h"
 #include "player/OpenFailure.h"
 #include "player/TonveraAppDelegate.h"
+#include "player/practice/PracticeTools.h"
 #include "ui/ResourcePaths.h"
 #include "ui/ValueSlider.h"
 #include "ui_MainWindow.h"
@@ -49,16 +50,21 @@ void TonveraAppDelegate::clickedPlayButton() {
     SoundEngine& engine = *soundEngine_;
     if (engine.isPlaying()) {
         engine.pause();
-        // However the metronome was started, pausing the music stops it.
+        // However the metronome was started, pausing the music stops it (and a count-in).
         if (metronomControls_) {
             metronomControls_->musicPaused();
         }
+        practiceTools_->musicPaused();
     } else if (engine.musicAvailable()) {
-        engine.play();
-        // With the start-with-music box ticked, the metronome starts at the BPM field's whole
-        // number.
-        if (metronomControls_) {
-            metronomControls_->musicStarted();
+        // A chosen count-in starts the music itself, on the beat after its clicks, and the
+        // metronome that starts with the music with it.
+        if (!practiceTools_->startMusic()) {
+            engine.play();
+            // With the start-with-music box ticked, the metronome starts at the BPM field's
+            // whole number.
+            if (metronomControls_) {
+                metronomControls_->musicStarted();
+            }
         }
     } else {
         menuOpenFile();  // a file chosen there is opened, not started
@@ -170,6 +176,7 @@ void TonveraAppDelegate::open(const QString& path) {
         tellUser(openFailureText(path, errorCode));
         return;
     }
+    practiceTools_->musicOpened();
     Ui::MainWindow& ui = *ui_;
     setPlayButtonImage(false);
     const QString name = QFileInfo(path).fileName();
@@ -281,6 +288,7 @@ void TonveraAppDelegate::updatePositionSlider() {
             display::playingTimeText(value, position->maximum(), engine.tempoRatio())) {
         ui_->labelTime->setText(*text);
     }
+    practiceTools_->tick();
     // While paused the view keeps its last picture.
     SpectrumView* view = ui_->spectrumView;
     std::lock_guard<std::recursive_mutex> dataLock(view->dataLock());

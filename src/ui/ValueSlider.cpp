@@ -1,6 +1,9 @@
 #include "ui/ValueSlider.h"
 
+#include <QPainter>
 #include <QProxyStyle>
+#include <QStyleOptionSlider>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -89,4 +92,53 @@ void ValueSlider::setFloatRange(float minimum, float maximum) {
     settingFromCode_ = true;
     setRange(toSteps(minimum), toSteps(maximum));  // moves the value into the new range
     settingFromCode_ = outer;
+}
+
+void ValueSlider::setHighlight(float from, float to) {
+    if (!(to > from)) {
+        from = to = 0.0F;
+    }
+    if (from == highlightFrom_ && to == highlightTo_) {
+        return;
+    }
+    highlightFrom_ = from;
+    highlightTo_ = to;
+    update();
+}
+
+void ValueSlider::paintEvent(QPaintEvent* event) {
+    QSlider::paintEvent(event);
+    if (!hasHighlight() || maximum() <= minimum()) {
+        return;
+    }
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    // The handle's centre travels the groove less one handle: the same span the values map to.
+    const bool across = orientation() == Qt::Horizontal;
+    const int handleLength = across ? handle.width() : handle.height();
+    const int span = (across ? groove.width() : groove.height()) - handleLength;
+    const int origin = (across ? groove.left() : groove.top()) + handleLength / 2;
+    const auto pixelOf = [&](float value) {
+        return origin + QStyle::sliderPositionFromValue(minimum(), maximum(), toSteps(value), span,
+                                                        option.upsideDown);
+    };
+    const int from = pixelOf(highlightFrom_);
+    const int to = pixelOf(highlightTo_);
+    QPainter painter(this);
+    QColor colour = palette().color(QPalette::Highlight);
+    colour.setAlpha(110);
+    const int thickness = std::max(4, (across ? groove.height() : groove.width()) / 2);
+    if (across) {
+        const int y = groove.center().y() - thickness / 2;
+        painter.fillRect(QRect(std::min(from, to), y, std::max(2, std::abs(to - from)), thickness),
+                         colour);
+    } else {
+        const int x = groove.center().x() - thickness / 2;
+        painter.fillRect(QRect(x, std::min(from, to), thickness, std::max(2, std::abs(to - from))),
+                         colour);
+    }
 }

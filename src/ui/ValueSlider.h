@@ -35,8 +35,16 @@ class ValueSlider : public QSlider {
     void setFloatValue(float value);
     void setFloatRange(float minimum, float maximum);
 
+    // A range of values shown highlighted on the groove (an A-B loop on the position slider);
+    // from >= to shows none.
+    void setHighlight(float from, float to);
+    bool hasHighlight() const { return highlightTo_ > highlightFrom_; }
+
   signals:
     void userMoved();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     int toSteps(double units) const;
@@ -44,6 +52,8 @@ class ValueSlider : public QSlider {
     double scale_ = 1.0;
     bool settingFromCode_ = false;
     bool jumpsToClick_ = false;
+    float highlightFrom_ = 0.0F;
+    float highlightTo_ = 0.0F;
 };
 
 #endif

@@ -54,6 +54,11 @@ class PracticeControls {
     virtual QVariant metronomNumberBPM() const = 0;
     virtual void setMetronomNumberBPM(const QVariant& bpm) = 0;
     virtual void setMetronomVolume(float percent) = 0;
+
+    // The practice tools (loop, trainer, count-in): those in use go into `settings`, and a
+    // stored set-up is applied after its music has opened. A window without the tools has none.
+    virtual void collectPracticeTools(PracticeSettings& /*settings*/) const {}
+    virtual void applyPracticeTools(const PracticeSettings& /*settings*/) {}
 };
 
 // Holds the controller's lock for a scope.

@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <optional>
 
+#include "player/practice/PracticeSetup.h"
+
 namespace practicekeys {
 // The file's keys; files written by earlier versions use exactly these names.
 inline constexpr char kMusicFile[] = "MUSIC_FILE";
@@ -17,6 +19,18 @@ inline constexpr char kMusicPitch[] = "MUSIC_PITCH";
 inline constexpr char kMetronomBpm[] = "METRONOM_BPM";
 inline constexpr char kMetronomAutostart[] = "METRONOM_BPM_AUTOSTART";
 inline constexpr char kMetronomVolume[] = "METRONOM_VOLUME";
+// The practice tools' keys, each written only while its tool is set up: a file without them is
+// a file of the keys above alone.
+inline constexpr char kLoopStart[] = "LOOP_START";
+inline constexpr char kLoopEnd[] = "LOOP_END";
+inline constexpr char kLoopOn[] = "LOOP_ON";
+inline constexpr char kTrainerStart[] = "TRAINER_START_TEMPO";
+inline constexpr char kTrainerTarget[] = "TRAINER_TARGET_TEMPO";
+inline constexpr char kTrainerStep[] = "TRAINER_STEP";
+inline constexpr char kTrainerPasses[] = "TRAINER_PASSES_PER_STEP";
+inline constexpr char kTrainerOn[] = "TRAINER_ON";
+inline constexpr char kCountInBars[] = "COUNT_IN_BARS";
+inline constexpr char kCountInBeatsPerBar[] = "COUNT_IN_BEATS_PER_BAR";
 }  // namespace practicekeys
 
 inline constexpr char kPracticeSettingsExtension[] = "sps";
@@ -35,6 +49,10 @@ struct PracticeSettings {
     QVariant metronomBpm;
     int metronomAutostart = 0;    // 1 = start the metronome with the music
     float metronomVolume = 0.0F;  // percent, 0..100
+    // The practice tools; none when the file has none of their keys (or they are not set up).
+    std::optional<LoopRange> loop{};
+    std::optional<TrainerPlan> trainer{};
+    std::optional<CountIn> countIn{};
 };
 
 #endif

@@ -21,6 +21,7 @@ PracticeSettings PracticeSettingsApplier::collect() {
     s.metronomBpm = controls_.metronomNumberBPM();
     s.metronomAutostart = controls_.startWithMusic() ? 1 : 0;
     s.metronomVolume = controls_.sliderValue(Slider::MetronomVolume);
+    controls_.collectPracticeTools(s);
     return s;
 }
 
@@ -58,6 +59,9 @@ void PracticeSettingsApplier::apply(const PracticeSettings& settings, bool overl
     controls_.setStartWithMusic(settings.metronomAutostart != 0);
     controls_.setSliderValue(Slider::MetronomVolume, settings.metronomVolume);
     controls_.setMetronomVolume(controls_.sliderValue(Slider::MetronomVolume));
+    if (!musicMissing) {
+        controls_.applyPracticeTools(settings);
+    }
     if (musicMissing) {
         // Without music the engine took none of it, and the rate slider still has the range of
         // whatever was open before: the stored set-up waits for the music the user opens next.

@@ -146,6 +146,61 @@ QVariant numberObjectFor(plist_t dict, const char* key) {
     }
 }
 
+double realFor(plist_t dict, const char* key) {
+    plist_t node = itemOf(dict, key);
+    switch (typeOf(node)) {
+        case PLIST_REAL:
+            return withinFormat(realOf(node));
+        case PLIST_UINT:
+            return static_cast<double>(integerOf(node));
+        case PLIST_STRING:
+            return withinFormat(numbertext::realValue(stringOf(node)));
+        default:
+            return 0.0;
+    }
+}
+
+bool hasAny(plist_t dict, std::initializer_list<const char*> keys) {
+    for (const char* key : keys) {
+        if (itemOf(dict, key) != nullptr)
+            return true;
+    }
+    return false;
+}
+
+// The practice tools' keys, each group read only when one of its keys is there. Values that
+// make no sense (a loop ending before it starts, NaN) read as no such tool.
+void readPracticeTools(plist_t dict, PracticeSettings& s) {
+    namespace k = practicekeys;
+    if (hasAny(dict, {k::kLoopStart, k::kLoopEnd, k::kLoopOn})) {
+        LoopRange loop{realFor(dict, k::kLoopStart), realFor(dict, k::kLoopEnd),
+                       integerFor(dict, k::kLoopOn) != 0};
+        if (!(loop.start >= 0.0) || !(loop.end > loop.start)) {
+            loop = LoopRange{};
+        }
+        s.loop = loop;
+    }
+    if (hasAny(dict, {k::kTrainerStart, k::kTrainerTarget, k::kTrainerStep, k::kTrainerPasses,
+                      k::kTrainerOn})) {
+        TrainerPlan plan{floatFor(dict, k::kTrainerStart), floatFor(dict, k::kTrainerTarget),
+                         floatFor(dict, k::kTrainerStep), integerFor(dict, k::kTrainerPasses),
+                         integerFor(dict, k::kTrainerOn) != 0};
+        if (std::isfinite(plan.start) && std::isfinite(plan.target) && std::isfinite(plan.step) &&
+            plan.step > 0.0F && plan.passesPerStep > 0) {
+            s.trainer = plan;
+        }
+    }
+    if (hasAny(dict, {k::kCountInBars, k::kCountInBeatsPerBar})) {
+        CountIn countIn{integerFor(dict, k::kCountInBars),
+                        integerFor(dict, k::kCountInBeatsPerBar)};
+        if (countIn.bars >= 0 && countIn.bars <= 2 &&
+            countIn.beatsPerBar >= CountIn::kMinimumBeatsPerBar &&
+            countIn.beatsPerBar <= CountIn::kMaximumBeatsPerBar) {
+            s.countIn = countIn;
+        }
+    }
+}
+
 PracticeSettings settingsOf(plist_t dict) {
     namespace k = practicekeys;
     PracticeSettings s;
@@ -160,6 +215,7 @@ PracticeSettings settingsOf(plist_t dict) {
     s.metronomBpm = numberObjectFor(dict, k::kMetronomBpm);
     s.metronomAutostart = integerFor(dict, k::kMetronomAutostart);
     s.metronomVolume = floatFor(dict, k::kMetronomVolume);
+    readPracticeTools(dict, s);
     return s;
 }
 
@@ -290,6 +346,11 @@ QString PracticeSettingsFile::unstorable(const PracticeSettings& settings) {
                               ? settings.metronomBpm.toDouble()
                               : 0.0},
         {k::kMetronomVolume, settings.metronomVolume},
+        {k::kLoopStart, settings.loop ? settings.loop->start : 0.0},
+        {k::kLoopEnd, settings.loop ? settings.loop->end : 0.0},
+        {k::kTrainerStart, settings.trainer ? settings.trainer->start : 0.0F},
+        {k::kTrainerTarget, settings.trainer ? settings.trainer->target : 0.0F},
+        {k::kTrainerStep, settings.trainer ? settings.trainer->step : 0.0F},
     };
     for (const auto& [key, value] : reals) {
         if (!storableReal(value)) {
@@ -329,6 +390,22 @@ QByteArray PracticeSettingsFile::toXml(const PracticeSettings& settings) {
     }
     integer(k::kMetronomAutostart, settings.metronomAutostart);
     real(k::kMetronomVolume, settings.metronomVolume);
+    if (const auto& loop = settings.loop) {
+        real(k::kLoopStart, loop->start);
+        real(k::kLoopEnd, loop->end);
+        integer(k::kLoopOn, loop->on ? 1 : 0);
+    }
+    if (const auto& plan = settings.trainer) {
+        real(k::kTrainerStart, plan->start);
+        real(k::kTrainerTarget, plan->target);
+        real(k::kTrainerStep, plan->step);
+        integer(k::kTrainerPasses, plan->passesPerStep);
+        integer(k::kTrainerOn, plan->on ? 1 : 0);
+    }
+    if (const auto& countIn = settings.countIn) {
+        integer(k::kCountInBars, countIn->bars);
+        integer(k::kCountInBeatsPerBar, countIn->beatsPerBar);
+    }
 
     char* xml = nullptr;
     std::uint32_t length = 0;

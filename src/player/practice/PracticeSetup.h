@@ -1,0 +1,43 @@
+// What the practice tools are set to: the A-B loop, the speed trainer and the count-in. Kept in
+// practice settings files beside the sound controls.
+#ifndef TONVERA_PLAYER_PRACTICE_PRACTICESETUP_H
+#define TONVERA_PLAYER_PRACTICE_PRACTICESETUP_H
+
+#include <QString>
+
+// Seconds of the music; a loop exists once its end lies after its start.
+struct LoopRange {
+    double start = 0.0;
+    double end = 0.0;
+    bool on = false;
+    bool isSet() const { return end > start; }
+    bool operator==(const LoopRange&) const = default;
+};
+
+// Tempos in percent as the tempo control has them; the tempo moves `step` points toward the
+// target every `passesPerStep` passes through the loop.
+struct TrainerPlan {
+    float start = -30.0F;
+    float target = 0.0F;
+    float step = 10.0F;
+    int passesPerStep = 2;
+    bool on = false;
+    bool operator==(const TrainerPlan&) const = default;
+};
+
+// Metronome clicks before the music starts: `bars` bars (0: none) of `beatsPerBar` beats.
+struct CountIn {
+    static constexpr int kMinimumBeatsPerBar = 2;
+    static constexpr int kMaximumBeatsPerBar = 7;
+    int bars = 0;
+    int beatsPerBar = 4;
+    bool operator==(const CountIn&) const = default;
+};
+
+namespace practicesetup {
+// "pass 3 of 4 at -20 %": where a running trainer stands. `passes` counts every pass through
+// the loop since the trainer started; the count restarts with each tempo step.
+QString trainerStatus(const TrainerPlan& plan, unsigned passes, float tempo);
+}  // namespace practicesetup
+
+#endif

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +19,7 @@
 #include "PlayerFixture.h"
 #include "audiolib/audiolib.h"
 #include "metronome/Metronom.h"
+#include "player/practice/PracticeTools.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
 #include "player/settingsfile/PracticeSettingsFile.h"
 #include "ui/ValueSlider.h"
@@ -365,4 +367,43 @@ TEST_F(PlayerTest, TheSettingsCommandRaisesItsOneWindowAndEscClosesIt) {
     EXPECT_TRUE(d().settingsWindow()->isVisible());
     d().settingsWindow()->close();
     settings.setSpectrumType(previous);
+}
+
+TEST_F(PlayerPracticeSettingsTest, TheToolsInUseAreKeptAndAFileWithoutThemStaysAsItWas) {
+    const QString song = wav("song.wav", 20.0);
+    d().open(song);
+    ASSERT_TRUE(engine_.musicAvailable());
+    saveAnswer_ = settingsPath("plain.sps");
+    save();
+    QFile plain(saveAnswer_);
+    ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
+    const QByteArray plainXml = plain.readAll();
+    for (const char* key : {"LOOP_", "TRAINER_", "COUNT_IN_"}) {
+        EXPECT_FALSE(plainXml.contains(key)) << key;
+    }
+
+    PracticeTools& tools = *d().practiceTools();
+    tools.apply(LoopRange{3.25, 7.5, true}, TrainerPlan{-30.0F, 0.0F, 10.0F, 2, true},
+                CountIn{1, 3});
+    saveAnswer_ = settingsPath("tools.sps");
+    save();
+
+    // Other music in between, then the file with its music: the tools come back with it.
+    d().open(wav("other.wav", 10.0));
+    EXPECT_FALSE(tools.loop().isSet());
+    openAnswer_ = saveAnswer_;
+    answer_ = 1000;  // "Yes": open the file's music
+    load();
+    EXPECT_EQ(d().labelFilename()->toolTip(), song);
+    EXPECT_EQ(tools.loop(), (LoopRange{3.25, 7.5, true}));
+    EXPECT_TRUE(tools.trainer().on);
+    EXPECT_EQ(tools.countIn(), (CountIn{1, 3}));
+    EXPECT_EQ(tools.meterBox()->currentText(), "3/4");
+    EXPECT_FLOAT_EQ(engine_.tempo(), -30.0F);  // the trainer starts again from its start tempo
+
+    // A file without the keys leaves the tools of the music it opens as a fresh open does.
+    openAnswer_ = settingsPath("plain.sps");
+    load();
+    EXPECT_FALSE(tools.loop().isSet());
+    EXPECT_FALSE(tools.trainer().on);
 }

@@ -26,6 +26,10 @@ std::optional<PracticeAction> actionFor(int key, Qt::KeyboardModifiers modifiers
     const bool ctrlShift = mods == (Qt::ControlModifier | Qt::ShiftModifier);
     using A = PracticeAction;
     switch (key) {
+        case Qt::Key_Space:
+            if (none)
+                return A::PlayPause;
+            break;
         case Qt::Key_Left:
             if (none)
                 return A::SeekBack5;

@@ -9,6 +9,7 @@
 #include <vector>
 
 enum class PracticeAction {
+    PlayPause,
     SeekBack5,
     SeekForward5,
     SeekBack1,
@@ -33,8 +34,9 @@ enum class PracticeAction {
 
 namespace practicekeys {
 
-// The action a key press asks for; nullopt for keys that are no practice key. Space (play and
-// pause) is the menu item's own shortcut and not among them.
+// The action a key press asks for; nullopt for keys that are no practice key. Space is the play
+// menu item's shortcut too: it comes here only where the shortcut did not take it (a window the
+// desktop has not marked active).
 std::optional<PracticeAction> actionFor(int key, Qt::KeyboardModifiers modifiers);
 
 // Keys a number field keeps for itself: digits, signs, separators, Return and the editing keys

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QToolButton>
 #include <algorithm>
 #include <cmath>
@@ -126,11 +127,15 @@ void PracticeTools::buildRow() {
     const auto countInChosen = [this] {
         setCountIn(CountIn{countInBox_->currentIndex(), meterBox_->currentData().toInt()});
     };
-    connect(countInBox_, &QComboBox::activated, this, countInChosen);
-    connect(meterBox_, &QComboBox::activated, this, countInChosen);
+    connect(countInBox_, &QComboBox::currentIndexChanged, this, countInChosen);
+    connect(meterBox_, &QComboBox::currentIndexChanged, this, countInChosen);
     connect(accentBox_, &QCheckBox::toggled, this, countInChosen);
     toolRow->addWidget(buttonTrainer_);
     toolRow->addWidget(trainerLabel_, 1);
+    // Alt+N: the letters of the other controls are taken.
+    auto* countInCaption = new QLabel(tr("Cou&nt-in:"), group_);
+    countInCaption->setBuddy(countInBox_);
+    toolRow->addWidget(countInCaption);
     toolRow->addWidget(countInBox_);
     toolRow->addWidget(meterBox_);
     toolRow->addWidget(accentBox_);
@@ -192,6 +197,9 @@ bool PracticeTools::handleKey(const QKeyEvent& key, QWidget* focus) {
 void PracticeTools::perform(PracticeAction action) {
     using A = PracticeAction;
     switch (action) {
+        case A::PlayPause:
+            controller_.clickedPlayButton();
+            break;
         case A::SeekBack5:
             seekBy(-5.0);
             break;
@@ -493,6 +501,8 @@ void PracticeTools::setCountIn(const CountIn& countIn) {
     countIn_.bars = std::clamp(countIn.bars, 0, 2);
     countIn_.beatsPerBar =
         std::clamp(countIn.beatsPerBar, CountIn::kMinimumBeatsPerBar, CountIn::kMaximumBeatsPerBar);
+    const QSignalBlocker quietCountIn(countInBox_);
+    const QSignalBlocker quietMeter(meterBox_);
     countInBox_->setCurrentIndex(countIn_.bars);
     meterBox_->setCurrentIndex(countIn_.beatsPerBar - CountIn::kMinimumBeatsPerBar);
     if (Metronom* metronom = controller_.metronom()) {

@@ -1,0 +1,97 @@
+// The practice keys in the window: every practice action from wherever the focus is, and the
+// loop set from the heard position.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPushButton>
+
+#include "PlayerFixture.h"
+#include "metronome/Metronom.h"
+#include "player/practice/PracticeTools.h"
+#include "ui/ValueSlider.h"
+
+namespace {
+
+void press(QWidget* focus, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    focus->setFocus();
+    QTest::keyClick(focus, static_cast<Qt::Key>(key), modifiers);
+}
+
+}  // namespace
+
+TEST_F(PlayerTest, EveryPracticeKeyActsFromAnyControlWhileValueFieldsKeepTheirOwn) {
+    ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(d().window()));
+    d().open(wav("song.wav", 30.0));
+    ASSERT_TRUE(engine_.musicAvailable());
+    PracticeTools& tools = *d().practiceTools();
+    QWidget* combo = tools.countInBox();
+    QWidget* central = d().window()->centralWidget();
+
+    engine_.seekSeconds(10.0);
+    press(combo, Qt::Key_Right);
+    EXPECT_NEAR(engine_.positionSeconds(), 15.0, 0.01);
+    press(central, Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_NEAR(engine_.positionSeconds(), 14.0, 0.01);
+    press(d().playButton(), Qt::Key_Left);
+    EXPECT_NEAR(engine_.positionSeconds(), 9.0, 0.01);
+
+    // Tempo and pitch keys move the controls and the engine together.
+    press(combo, Qt::Key_Minus);
+    EXPECT_FLOAT_EQ(engine_.tempo(), -1.0F);
+    press(combo, Qt::Key_Plus, Qt::ShiftModifier);  // "+" on a US keyboard: five points
+    EXPECT_FLOAT_EQ(engine_.tempo(), 4.0F);
+    EXPECT_EQ(d().labelTempo()->text(), "4,00");
+    press(central, Qt::Key_Period);
+    press(central, Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_FLOAT_EQ(engine_.pitch(), 2.0F);
+    press(central, Qt::Key_0);
+    EXPECT_FLOAT_EQ(engine_.tempo(), 0.0F);
+    EXPECT_FLOAT_EQ(engine_.pitch(), 0.0F);
+
+    // A value field types digits and signs; the other practice keys still act from it.
+    QLineEdit* field = d().labelPitch();
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, "-3");
+    EXPECT_EQ(field->text(), "-3");
+    EXPECT_FLOAT_EQ(engine_.tempo(), 0.0F);
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_FLOAT_EQ(engine_.pitch(), -3.0F);
+
+    // [ and ] at the heard position, the loop on, Home back to A, L off, from a field too.
+    engine_.seekSeconds(12.0);
+    press(field, Qt::Key_BracketLeft);
+    engine_.seekSeconds(16.5);
+    press(combo, Qt::Key_BracketRight);
+    EXPECT_NEAR(tools.loop().start, 12.0, 0.01);
+    EXPECT_NEAR(tools.loop().end, 16.5, 0.01);
+    EXPECT_TRUE(tools.loop().on);
+    EXPECT_TRUE(d().sliderPosition()->hasHighlight());
+    EXPECT_NEAR(engine_.positionSeconds(), 12.0, 0.01);  // set while past it: round at once
+    press(central, Qt::Key_Down, Qt::ShiftModifier);     // B, set last, 10 ms earlier
+    EXPECT_NEAR(tools.loop().end, 16.49, 0.001);
+    engine_.seekSeconds(14.0);
+    press(central, Qt::Key_Home);
+    EXPECT_NEAR(engine_.positionSeconds(), 12.0, 0.01);
+    press(field, Qt::Key_L);
+    EXPECT_FALSE(tools.loop().on);
+    EXPECT_FALSE(d().sliderPosition()->hasHighlight());
+    EXPECT_EQ(field->text(), "-3");
+
+    // M clicks the metronome button; Space plays from the count-in box as from anywhere.
+    press(combo, Qt::Key_M);
+    EXPECT_TRUE(d().metronom()->isRunning());
+    press(combo, Qt::Key_M);
+    EXPECT_FALSE(d().metronom()->isRunning());
+    press(combo, Qt::Key_Space);
+    EXPECT_TRUE(engine_.isPlaying());
+    press(combo, Qt::Key_Space);
+    EXPECT_FALSE(engine_.isPlaying());
+
+    // F1 shows the list of keys.
+    press(central, Qt::Key_F1);
+    ASSERT_TRUE(waitFor([&] { return tools.shortcutsWindow() != nullptr; }));
+    EXPECT_TRUE(tools.shortcutsWindow()->isVisible());
+}

@@ -275,6 +275,12 @@ BOOL TONVERA_ChannelSetLoop(DWORD handle, double start, double end);
 // handle: a tempo stream. Every `passesPerStep` passes through the loop the tempo moves `step`
 // points toward `target` (percent, as BASS_ATTRIB_TEMPO); passesPerStep 0 turns it off.
 BOOL TONVERA_ChannelSetTrainer(DWORD handle, float target, float step, DWORD passesPerStep);
+// handle: a tempo stream. Before every pass through its loop after the first, `beats` clicks of
+// the sample channel `click` (at its volume now), `intervalSeconds` apart, with the first of
+// every `beatsPerBar` higher when `accent`; the music fades out at the seam and comes back on
+// the beat after the clicks. beats 0 turns it off.
+BOOL TONVERA_ChannelSetLoopCountIn(DWORD handle, DWORD click, DWORD beats, double intervalSeconds,
+                                   DWORD beatsPerBar, BOOL accent);
 // handle: a tempo stream. Passes through the loop since the loop or the trainer was set;
 // (DWORD)-1 on error.
 DWORD TONVERA_ChannelGetLoopPasses(DWORD handle);

@@ -104,6 +104,10 @@ class SoundEngine {
     bool playBeats(std::uint32_t channel, std::uint64_t firstFrame, double intervalSeconds,
                    std::uint32_t count, int beatsPerBar, bool accent);
     void stopBeats(std::uint32_t channel);
+    // Before every pass through the loop after the first, `beats` clicks of the sample channel
+    // `click` at its volume; 0 beats: none.
+    bool setLoopCountIn(std::uint32_t click, int beats, double intervalSeconds, int beatsPerBar,
+                        bool accent);
 
     // One-shot samples: one playback channel per loaded sample; 0 on failure.
     std::uint32_t loadSample(const std::string& path);

@@ -1,5 +1,7 @@
 // The practice tools' hold on the audio layer: loop, trainer, delayed starts and beats, all
 // placed on the device clock so they land on their frame instead of the next callback.
+#include <algorithm>
+
 #include "audiolib/audiolib.h"
 #include "engine/SoundEngine.h"
 #include "logging/Logger.h"
@@ -43,4 +45,11 @@ bool SoundEngine::playBeats(std::uint32_t channel, std::uint64_t firstFrame, dou
 
 void SoundEngine::stopBeats(std::uint32_t channel) {
     BASS_ChannelStop(channel);
+}
+
+bool SoundEngine::setLoopCountIn(std::uint32_t click, int beats, double intervalSeconds,
+                                 int beatsPerBar, bool accent) {
+    return TONVERA_ChannelSetLoopCountIn(
+               musicChannel_, click, static_cast<DWORD>(std::max(0, beats)), intervalSeconds,
+               static_cast<DWORD>(std::max(1, beatsPerBar)), accent ? TRUE : FALSE) != FALSE;
 }

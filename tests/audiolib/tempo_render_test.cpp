@@ -234,6 +234,75 @@ TEST_P(TempoRenderTest, LoopSeamIsContinuousAndTrainerStepsPerPass) {
     EXPECT_TRUE(BASS_StreamFree(stream));
 }
 
+// A count-in between passes: the music fades out at the seam, the clicks sound on their beats
+// over silence while the position holds at the loop start, and the next pass fades in on the
+// beat after them.
+TEST_P(TempoRenderTest, ACountInBetweenPassesSitsOnItsBeatsWithoutAClick) {
+    const std::string clickPath =
+        writeFixture("click.wav", std::vector<float>(441, 0.5F), 44100, 1);
+    const HSAMPLE sample =
+        BASS_SampleLoad(FALSE, clickPath.c_str(), 0, 0, 1, BASS_SAMPLE_FLOAT | BASS_SAMPLE_MONO);
+    ASSERT_NE(sample, 0U) << BASS_ErrorGetCode();
+    const HCHANNEL click = BASS_SampleGetChannel(sample, BASS_SAMCHAN_NEW);
+    ASSERT_NE(click, 0U);
+    constexpr std::size_t kBeat = 4410;  // 0.1 s
+    const auto makeLoop = [&] {
+        const HSTREAM stream = makeTempoStream(path_, BASS_SAMPLE_FLOAT, flags());
+        EXPECT_TRUE(
+            BASS_ChannelSetPosition(stream, BASS_ChannelSeconds2Bytes(stream, 1.0), BASS_POS_BYTE));
+        EXPECT_TRUE(TONVERA_ChannelSetLoop(stream, 1.0, 1.5));
+        EXPECT_TRUE(TONVERA_ChannelSetLoopCountIn(stream, click, 2, 0.1, 2, FALSE));
+        return stream;
+    };
+    const auto pull = [](HSTREAM stream, std::size_t frames) {
+        std::vector<float> out(2 * frames);
+        const DWORD bytes = static_cast<DWORD>(out.size() * sizeof(float));
+        EXPECT_EQ(BASS_ChannelGetData(stream, out.data(), bytes | BASS_DATA_FLOAT), bytes);
+        return out;
+    };
+    const HSTREAM stream = makeLoop();
+    const std::vector<float> out = pull(stream, 2 * 22050 + 3 * kBeat);
+    EXPECT_EQ(TONVERA_ChannelGetLoopPasses(stream), 2U);
+    EXPECT_TRUE(BASS_StreamFree(stream));
+
+    // The gap: the silence between the two clicks finds it.
+    const std::size_t frames = out.size() / 2;
+    std::size_t zeros = 0, gap = 0;
+    for (std::size_t f = 0; f < frames && gap == 0; ++f) {
+        zeros = (out[2 * f] == 0.0F && out[2 * f + 1] == 0.0F) ? zeros + 1 : 0;
+        if (zeros == kBeat - 441)
+            gap = f + 1 - zeros - 441;
+    }
+    ASSERT_GT(gap, 20000U) << "no count-in after the first pass";
+    EXPECT_NEAR(static_cast<double>(gap), 22050.0, 2.0) << "the first pass ends on the seam";
+    for (const std::size_t beat : {gap, gap + kBeat}) {
+        EXPECT_FLOAT_EQ(out[2 * beat], 0.5F);
+        EXPECT_FLOAT_EQ(out[2 * (beat + 440) + 1], 0.5F);
+        EXPECT_EQ(out[2 * (beat + 441)], 0.0F);
+    }
+    // The music comes back on the third beat, fading in from nothing.
+    const std::size_t back = gap + 2 * kBeat;
+    EXPECT_EQ(out[2 * (back - 1)], 0.0F);
+    // The second pass, up to the next count-in.
+    const std::vector<float> music(out.begin() + static_cast<std::ptrdiff_t>(2 * back),
+                                   out.begin() + static_cast<std::ptrdiff_t>(2 * (back + 22000)));
+    const std::vector<float> before(out.begin() + 2 * 4410,
+                                    out.begin() + static_cast<std::ptrdiff_t>(2 * gap));
+    EXPECT_LT(audiolibtest::largestStep(before, 2, 0), 0.045F);
+    EXPECT_LT(audiolibtest::largestStep(music, 2, 0), 0.045F);
+    EXPECT_GT(
+        testsupport::rms(std::vector<float>(music.begin() + 2 * 441, music.begin() + 2 * 882)),
+        0.1);
+
+    // Meanwhile the position holds at the loop's start.
+    const HSTREAM again = makeLoop();
+    pull(again, gap + kBeat);
+    EXPECT_NEAR(BASS_ChannelBytes2Seconds(again, BASS_ChannelGetPosition(again, BASS_POS_BYTE)),
+                1.0, 0.001);
+    EXPECT_TRUE(BASS_StreamFree(again));
+    EXPECT_TRUE(BASS_SampleFree(sample));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, TempoRenderTest,
                          ::testing::Values(DWORD{0}, TONVERA_FX_TEMPO_LIGHT),
                          [](const auto& info) { return info.param == 0 ? "Best" : "Light"; });

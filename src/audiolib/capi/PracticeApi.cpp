@@ -8,6 +8,8 @@
 #include "audiolib/device/DeviceManager.h"
 #include "audiolib/playback/StreamPlayback.h"
 #include "audiolib/sample/Sample.h"
+#include "audiolib/sample/SampleData.h"
+#include "audiolib/sample/SampleVoice.h"
 #include "audiolib/stream/TempoStream.h"
 
 using namespace audiolib;
@@ -17,6 +19,24 @@ namespace {
 
 std::shared_ptr<TempoStream> findTempoStream(DWORD handle) {
     return std::dynamic_pointer_cast<TempoStream>(findStream(handle));
+}
+
+// The sample's first channel at `rate`, read `step` times as fast (linear interpolation):
+// the count-in's click as the stream plays it.
+std::vector<float> clickAt(const SampleData& data, int rate, double step) {
+    std::vector<float> out;
+    const std::size_t frames = data.frameCount();
+    if (frames == 0 || data.rate <= 0 || rate <= 0)
+        return out;
+    const double advance = step * data.rate / rate;
+    const auto width = static_cast<std::size_t>(data.channels);
+    for (double at = 0.0; at <= static_cast<double>(frames - 1); at += advance) {
+        const auto i = static_cast<std::size_t>(at);
+        const double t = at - static_cast<double>(i);
+        const float next = i + 1 < frames ? data.frames[(i + 1) * width] : 0.0F;
+        out.push_back(static_cast<float>(data.frames[i * width] * (1.0 - t) + next * t));
+    }
+    return out;
 }
 
 std::uint64_t frameOf(double seconds, int rate) {
@@ -95,6 +115,37 @@ BOOL TONVERA_ChannelSetTrainer(DWORD handle, float target, float step, DWORD pas
     if (!stream)
         return fail(BASS_ERROR_HANDLE, FALSE);
     return result(stream->setTrainer(target, step, passesPerStep));
+}
+
+BOOL TONVERA_ChannelSetLoopCountIn(DWORD handle, DWORD click, DWORD beats, double intervalSeconds,
+                                   DWORD beatsPerBar, BOOL accent) {
+    auto stream = findTempoStream(handle);
+    if (!stream)
+        return fail(BASS_ERROR_HANDLE, FALSE);
+    if (beats == 0) {
+        std::lock_guard lock(stream->mutex());
+        stream->setPassCountIn(nullptr);
+        return succeed(TRUE);
+    }
+    auto channel = findSampleChannel(click);
+    if (!channel || !channel->data())
+        return fail(BASS_ERROR_HANDLE, FALSE);
+    if (!std::isfinite(intervalSeconds) || intervalSeconds <= 0.0 || intervalSeconds > 60.0 ||
+        beats > 64 || beatsPerBar == 0 || beatsPerBar > 64) {
+        return fail(BASS_ERROR_ILLPARAM, FALSE);
+    }
+    // Made here, on the caller's thread, so rendering only ever reads it.
+    auto countIn = std::make_shared<TempoStream::PassCountIn>();
+    countIn->click = clickAt(*channel->data(), stream->rate(), 1.0);
+    if (accent)
+        countIn->accentClick = clickAt(*channel->data(), stream->rate(), SampleVoice::kAccentStep);
+    countIn->beats = static_cast<int>(beats);
+    countIn->intervalFrames = intervalSeconds * stream->rate();
+    countIn->beatsPerBar = static_cast<int>(beatsPerBar);
+    countIn->level = channel->voice().volume();
+    std::lock_guard lock(stream->mutex());
+    stream->setPassCountIn(std::move(countIn));
+    return succeed(TRUE);
 }
 
 DWORD TONVERA_ChannelGetLoopPasses(DWORD handle) {

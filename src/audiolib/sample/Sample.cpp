@@ -12,6 +12,7 @@ SampleChannel::SampleChannel(std::weak_ptr<Device> device, std::uint64_t deviceS
       sampleHandle_(sampleHandle),
       flags_(flags),
       filename_(std::move(filename)),
+      data_(data),
       voice_(std::move(data)) {}
 
 Sample::Sample(std::weak_ptr<Device> device, std::uint64_t deviceSerial, std::uint32_t flags,

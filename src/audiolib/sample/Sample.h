@@ -26,6 +26,7 @@ class SampleChannel : public LibObject {
     std::uint32_t sampleHandle() const { return sampleHandle_; }
     std::uint32_t flags() const { return flags_; }
     const std::string& filename() const { return filename_; }
+    const std::shared_ptr<const SampleData>& data() const { return data_; }
     std::shared_ptr<Device> device() const { return device_.lock(); }
     SampleVoice& voice() { return voice_; }
     const SampleVoice& voice() const { return voice_; }
@@ -35,6 +36,7 @@ class SampleChannel : public LibObject {
     std::uint32_t sampleHandle_;
     std::uint32_t flags_;
     std::string filename_;
+    std::shared_ptr<const SampleData> data_;
     SampleVoice voice_;
 };
 

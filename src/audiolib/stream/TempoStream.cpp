@@ -153,6 +153,7 @@ void TempoStream::restart(double sourceFrame) {
     started_ = false;
     wrapCount_ = 0;
     loopOffset_ = 0.0;
+    gapLeft_ = gapDone_ = gapFadeInLeft_ = 0;
 }
 
 LoopSeam::Pulled TempoStream::pullSource(float* out, std::size_t frames) {
@@ -307,6 +308,7 @@ void TempoStream::advance(std::size_t frames) {
         }
         outputPosition_ += static_cast<double>(run) * outputRatio_;
         while (wrapCount_ > 0 && outputPosition_ >= wraps_[0].at) {
+            ++wrapsPassed_;
             loopOffset_ = wraps_[0].offset;
             std::move(wraps_.begin() + 1, wraps_.begin() + wrapCount_, wraps_.begin());
             --wrapCount_;
@@ -338,6 +340,12 @@ std::size_t TempoStream::render(float* out, std::size_t frames) {
     const auto width = static_cast<std::size_t>(channels());
     std::size_t produced = 0;
     while (produced < frames && !ended_) {
+        if (gapLeft_ > 0) {
+            const std::size_t count = std::min(gapLeft_, frames - produced);
+            renderGap(out + produced * width, count);
+            produced += count;
+            continue;
+        }
         if (reachedEnd()) {
             ended_ = true;
             break;
@@ -360,13 +368,98 @@ std::size_t TempoStream::render(float* out, std::size_t frames) {
             const double left = (endSource_ - outputPosition_) / outputRatio_ + 0.5;
             wanted = std::min(wanted, static_cast<std::size_t>(std::max(1.0, left)));
         }
+        // With a count-in between passes, a block ends on the seam, where the count-in begins.
+        const bool countingIn = passCountIn_ && passCountIn_->beats > 0 && wrapCount_ > 0;
+        const std::size_t untilSeam = countingIn ? framesUntilJump() : 0;
+        if (countingIn)
+            wanted = std::min(wanted, untilSeam);
         float* block = out + produced * width;
         const std::size_t got = engine_->take(block, wanted);
         limiter_.process(block, block, got);
+        if (countingIn)
+            fadeBeforeGap(block, got, untilSeam);
+        if (gapFadeInLeft_ > 0)
+            fadeAfterGap(block, got);
         produced += got;
+        const std::uint64_t seamsBefore = wrapsPassed_;
         advance(got);
+        if (countingIn && wrapsPassed_ != seamsBefore) {
+            gapLeft_ = static_cast<std::size_t>(
+                std::llround(passCountIn_->beats * passCountIn_->intervalFrames));
+            gapDone_ = 0;
+        }
     }
     return produced;
+}
+
+namespace {
+// Long enough that the music leaves and comes back without a click, short enough to keep the
+// first note's attack.
+constexpr double kGapFadeSeconds = 0.01;
+
+float raisedCosine(double x) {
+    return static_cast<float>(0.5 - 0.5 * std::cos(std::clamp(x, 0.0, 1.0) * 3.14159265358979));
+}
+}  // namespace
+
+void TempoStream::setPassCountIn(std::shared_ptr<const PassCountIn> countIn) {
+    passCountIn_ = std::move(countIn);
+}
+
+void TempoStream::fadeBeforeGap(float* block, std::size_t frames, std::size_t untilSeam) const {
+    const auto width = static_cast<std::size_t>(channels());
+    const double fade = kGapFadeSeconds * rate();
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double left = static_cast<double>(untilSeam - i);
+        if (left >= fade)
+            continue;
+        const float gain = raisedCosine(left / fade);
+        for (std::size_t c = 0; c < width; ++c)
+            block[i * width + c] *= gain;
+    }
+}
+
+void TempoStream::fadeAfterGap(float* block, std::size_t frames) {
+    const auto width = static_cast<std::size_t>(channels());
+    const double fade = kGapFadeSeconds * rate();
+    for (std::size_t i = 0; i < frames && gapFadeInLeft_ > 0; ++i, --gapFadeInLeft_) {
+        const float gain = raisedCosine((fade - static_cast<double>(gapFadeInLeft_)) / fade);
+        for (std::size_t c = 0; c < width; ++c)
+            block[i * width + c] *= gain;
+    }
+}
+
+void TempoStream::renderGap(float* out, std::size_t frames) {
+    const auto width = static_cast<std::size_t>(channels());
+    std::fill(out, out + frames * width, 0.0F);
+    const PassCountIn* countIn = passCountIn_.get();
+    if (countIn != nullptr) {
+        // The gains and volume after this stream would scale the clicks too.
+        float after = gains().peakFactor();
+        if (!decoding())
+            after *= volume();
+        const float level = after > 0.0F ? countIn->level / after : 0.0F;
+        const std::size_t from = gapDone_;
+        const std::size_t to = gapDone_ + frames;
+        for (int beat = 0; beat < countIn->beats; ++beat) {
+            const auto onset =
+                static_cast<std::size_t>(std::llround(beat * countIn->intervalFrames));
+            const bool accented =
+                !countIn->accentClick.empty() && beat % std::max(1, countIn->beatsPerBar) == 0;
+            const std::vector<float>& click = accented ? countIn->accentClick : countIn->click;
+            const std::size_t first = std::max(from, onset);
+            const std::size_t last = std::min(to, onset + click.size());
+            for (std::size_t f = first; f < last; ++f) {
+                const float value = click[f - onset] * level;
+                for (std::size_t c = 0; c < width; ++c)
+                    out[(f - from) * width + c] += value;
+            }
+        }
+    }
+    gapDone_ += frames;
+    gapLeft_ -= frames;
+    if (gapLeft_ == 0)
+        gapFadeInLeft_ = static_cast<std::size_t>(std::lround(kGapFadeSeconds * rate()));
 }
 
 bool TempoStream::ended() const {

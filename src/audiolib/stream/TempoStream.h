@@ -69,6 +69,21 @@ class TempoStream : public Stream {
     std::uint32_t loopPasses() const { return passes_.load(std::memory_order_acquire); }
     std::size_t framesUntilJump() const override;
 
+    // A count-in before every pass through the loop after the first: at each seam the music
+    // fades out, `beats` clicks sound `intervalFrames` apart (the first beat of each bar with
+    // the accented click where there is one), and the next pass starts on the beat after them,
+    // fading in. The position holds at the loop start meanwhile. Frames are this stream's.
+    struct PassCountIn {
+        std::vector<float> click;        // mono
+        std::vector<float> accentClick;  // mono; empty: every beat the same
+        int beats = 0;
+        double intervalFrames = 0.0;
+        int beatsPerBar = 4;
+        float level = 1.0F;  // the clicks' level as heard, after this stream's gains and volume
+    };
+    // Null turns it off. Holds mutex(), as rendering does.
+    void setPassCountIn(std::shared_ptr<const PassCountIn> countIn);
+
     // How much faster than source time the output runs: tempo factor times rate factor. Read
     // from the attributes, so it is current even before the next block is rendered.
     double rateRatio() const;
@@ -98,6 +113,11 @@ class TempoStream : public Stream {
     LoopSeam::Pulled pullSource(float* out, std::size_t frames);
     bool reachedEnd() const;
     void advance(std::size_t frames);
+    // The count-in between two passes: clicks on silence.
+    void renderGap(float* out, std::size_t frames);
+    // Gains for the frames ahead of a seam that a count-in follows, and after the count-in.
+    void fadeBeforeGap(float* block, std::size_t frames, std::size_t untilSeam) const;
+    void fadeAfterGap(float* block, std::size_t frames);
     float limiterCeiling() const;
 
     std::shared_ptr<SourceStream> source_;
@@ -143,6 +163,13 @@ class TempoStream : public Stream {
     std::array<Wrap, 8> wraps_{};
     std::size_t wrapCount_ = 0;
     double loopOffset_ = 0.0;
+    std::uint64_t wrapsPassed_ = 0;  // seams the output has gone through
+    // The count-in between passes (holds mutex()); the gap being played, its frames left and
+    // done, and the fade-in still to come after it.
+    std::shared_ptr<const PassCountIn> passCountIn_;
+    std::size_t gapLeft_ = 0;
+    std::size_t gapDone_ = 0;
+    std::size_t gapFadeInLeft_ = 0;
     std::atomic<std::uint32_t> passes_{0};
     std::atomic<float> trainerTarget_{0.0F};
     std::atomic<float> trainerStep_{0.0F};

@@ -25,12 +25,14 @@ struct TrainerPlan {
     bool operator==(const TrainerPlan&) const = default;
 };
 
-// Metronome clicks before the music starts: `bars` bars (0: none) of `beatsPerBar` beats.
+// Metronome clicks before the music starts: `bars` bars (0: none) of `beatsPerBar` beats; with
+// `everyPass`, also before every pass through the loop.
 struct CountIn {
     static constexpr int kMinimumBeatsPerBar = 2;
     static constexpr int kMaximumBeatsPerBar = 7;
     int bars = 0;
     int beatsPerBar = 4;
+    bool everyPass = false;
     bool operator==(const CountIn&) const = default;
 };
 

@@ -124,12 +124,16 @@ void PracticeTools::buildRow() {
     meterBox_->setCurrentIndex(countIn_.beatsPerBar - CountIn::kMinimumBeatsPerBar);
     accentBox_ = new QCheckBox(tr("Accent beat 1"), group_);
     accentBox_->setToolTip(tr("The metronome's first beat of each bar sounds higher"));
+    everyPassBox_ = new QCheckBox(tr("Every pass"), group_);
+    everyPassBox_->setToolTip(tr("Count in again before every pass through the loop"));
     const auto countInChosen = [this] {
-        setCountIn(CountIn{countInBox_->currentIndex(), meterBox_->currentData().toInt()});
+        setCountIn(CountIn{countInBox_->currentIndex(), meterBox_->currentData().toInt(),
+                           everyPassBox_->isChecked()});
     };
     connect(countInBox_, &QComboBox::currentIndexChanged, this, countInChosen);
     connect(meterBox_, &QComboBox::currentIndexChanged, this, countInChosen);
     connect(accentBox_, &QCheckBox::toggled, this, countInChosen);
+    connect(everyPassBox_, &QCheckBox::toggled, this, countInChosen);
     toolRow->addWidget(buttonTrainer_);
     toolRow->addWidget(trainerLabel_, 1);
     // Alt+N: the letters of the other controls are taken.
@@ -138,6 +142,7 @@ void PracticeTools::buildRow() {
     toolRow->addWidget(countInCaption);
     toolRow->addWidget(countInBox_);
     toolRow->addWidget(meterBox_);
+    toolRow->addWidget(everyPassBox_);
     toolRow->addWidget(accentBox_);
 
     // Below the metronome, whose beat the count-in uses.
@@ -278,6 +283,8 @@ void PracticeTools::musicOpened() {
 bool PracticeTools::startMusic() {
     SoundEngine& sound = engine();
     playStartedAt_ = sound.positionSeconds();
+    // The BPM field or the click's volume may have changed since the loop was set.
+    applyPassCountIn();
     if (countIn_.bars <= 0) {
         return false;
     }
@@ -415,6 +422,7 @@ void PracticeTools::backToStart() {
 void PracticeTools::applyLoop() {
     const bool wraps = loop_.on && loop_.isSet();
     engine().setLoop(wraps ? loop_.start : 0.0, wraps ? loop_.end : 0.0);
+    applyPassCountIn();
     if (trainer_.on) {
         // A new loop counts its passes afresh; the trainer goes on from the tempo it reached.
         engine().setTrainer(trainer_.target, trainer_.step,
@@ -503,11 +511,31 @@ void PracticeTools::setCountIn(const CountIn& countIn) {
         std::clamp(countIn.beatsPerBar, CountIn::kMinimumBeatsPerBar, CountIn::kMaximumBeatsPerBar);
     const QSignalBlocker quietCountIn(countInBox_);
     const QSignalBlocker quietMeter(meterBox_);
+    const QSignalBlocker quietEveryPass(everyPassBox_);
+    everyPassBox_->setChecked(countIn_.everyPass);
     countInBox_->setCurrentIndex(countIn_.bars);
     meterBox_->setCurrentIndex(countIn_.beatsPerBar - CountIn::kMinimumBeatsPerBar);
     if (Metronom* metronom = controller_.metronom()) {
         metronom->setBar(countIn_.beatsPerBar, accentBox_->isChecked());
     }
+    applyPassCountIn();
+}
+
+void PracticeTools::applyPassCountIn() {
+    SoundEngine& sound = engine();
+    if (!sound.musicAvailable()) {
+        return;
+    }
+    Metronom* metronom = controller_.metronom();
+    const std::optional<double> interval = beatInterval();
+    const bool wanted = countIn_.everyPass && countIn_.bars > 0 && loop_.on && loop_.isSet() &&
+                        interval && metronom != nullptr && metronom->soundClick() != 0;
+    if (!wanted) {
+        sound.setLoopCountIn(0, 0, 1.0, 1, false);
+        return;
+    }
+    sound.setLoopCountIn(metronom->soundClick(), countIn_.bars * countIn_.beatsPerBar, *interval,
+                         countIn_.beatsPerBar, true);
 }
 
 std::optional<double> PracticeTools::beatInterval() const {

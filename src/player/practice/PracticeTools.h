@@ -80,6 +80,7 @@ class PracticeTools : public QObject {
     QLabel* trainerLabel() const { return trainerLabel_; }
     QComboBox* countInBox() const { return countInBox_; }
     QComboBox* meterBox() const { return meterBox_; }
+    QCheckBox* everyPassBox() const { return everyPassBox_; }
     QAction* shortcutsAction() const { return shortcutsAction_; }
     QWidget* shortcutsWindow() const;
 
@@ -95,6 +96,8 @@ class PracticeTools : public QObject {
     void toggleMetronome();
     // Hands the loop to the engine and shows it on the slider and the label.
     void applyLoop();
+    // Hands the count-in between passes to the engine (or takes it away).
+    void applyPassCountIn();
     void showLoop();
     void showTrainer();
     // The interval of the metronome's BPM field; nullopt when it holds no beat rate.
@@ -122,6 +125,7 @@ class PracticeTools : public QObject {
     QComboBox* countInBox_ = nullptr;
     QComboBox* meterBox_ = nullptr;
     QCheckBox* accentBox_ = nullptr;
+    QCheckBox* everyPassBox_ = nullptr;
     QAction* loopAction_ = nullptr;
     QAction* shortcutsAction_ = nullptr;
     QPointer<KeyboardShortcutsWindow> shortcutsWindow_;

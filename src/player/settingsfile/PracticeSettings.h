@@ -31,6 +31,7 @@ inline constexpr char kTrainerPasses[] = "TRAINER_PASSES_PER_STEP";
 inline constexpr char kTrainerOn[] = "TRAINER_ON";
 inline constexpr char kCountInBars[] = "COUNT_IN_BARS";
 inline constexpr char kCountInBeatsPerBar[] = "COUNT_IN_BEATS_PER_BAR";
+inline constexpr char kCountInEveryPass[] = "COUNT_IN_EVERY_PASS";
 }  // namespace practicekeys
 
 inline constexpr char kPracticeSettingsExtension[] = "sps";

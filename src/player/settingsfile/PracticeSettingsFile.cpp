@@ -405,6 +405,7 @@ QByteArray PracticeSettingsFile::toXml(const PracticeSettings& settings) {
     if (const auto& countIn = settings.countIn) {
         integer(k::kCountInBars, countIn->bars);
         integer(k::kCountInBeatsPerBar, countIn->beatsPerBar);
+        integer(k::kCountInEveryPass, countIn->everyPass ? 1 : 0);
     }
 
     char* xml = nullptr;

@@ -384,7 +384,7 @@ TEST_F(PlayerPracticeSettingsTest, TheToolsInUseAreKeptAndAFileWithoutThemStaysA
 
     PracticeTools& tools = *d().practiceTools();
     tools.apply(LoopRange{3.25, 7.5, true}, TrainerPlan{-30.0F, 0.0F, 10.0F, 2, true},
-                CountIn{1, 3});
+                CountIn{1, 3, true});
     saveAnswer_ = settingsPath("tools.sps");
     save();
 
@@ -397,8 +397,9 @@ TEST_F(PlayerPracticeSettingsTest, TheToolsInUseAreKeptAndAFileWithoutThemStaysA
     EXPECT_EQ(d().labelFilename()->toolTip(), song);
     EXPECT_EQ(tools.loop(), (LoopRange{3.25, 7.5, true}));
     EXPECT_TRUE(tools.trainer().on);
-    EXPECT_EQ(tools.countIn(), (CountIn{1, 3}));
+    EXPECT_EQ(tools.countIn(), (CountIn{1, 3, true}));
     EXPECT_EQ(tools.meterBox()->currentText(), "3/4");
+    EXPECT_TRUE(tools.everyPassBox()->isChecked());
     EXPECT_FLOAT_EQ(engine_.tempo(), -30.0F);  // the trainer starts again from its start tempo
 
     // A file without the keys leaves the tools of the music it opens as a fresh open does.

@@ -122,9 +122,9 @@ void PracticeTools::buildRow() {
         meterBox_->addItem(QStringLiteral("%1/4").arg(beats), beats);
     }
     meterBox_->setCurrentIndex(countIn_.beatsPerBar - CountIn::kMinimumBeatsPerBar);
-    accentBox_ = new QCheckBox(tr("Accent beat 1"), group_);
+    accentBox_ = new QCheckBox(tr("Accent beat &1"), group_);
     accentBox_->setToolTip(tr("The metronome's first beat of each bar sounds higher"));
-    everyPassBox_ = new QCheckBox(tr("Every pass"), group_);
+    everyPassBox_ = new QCheckBox(tr("Every pa&ss"), group_);
     everyPassBox_->setToolTip(tr("Count in again before every pass through the loop"));
     const auto countInChosen = [this] {
         setCountIn(CountIn{countInBox_->currentIndex(), meterBox_->currentData().toInt(),
@@ -509,6 +509,7 @@ void PracticeTools::setCountIn(const CountIn& countIn) {
     countIn_.bars = std::clamp(countIn.bars, 0, 2);
     countIn_.beatsPerBar =
         std::clamp(countIn.beatsPerBar, CountIn::kMinimumBeatsPerBar, CountIn::kMaximumBeatsPerBar);
+    countIn_.everyPass = countIn.everyPass;
     const QSignalBlocker quietCountIn(countInBox_);
     const QSignalBlocker quietMeter(meterBox_);
     const QSignalBlocker quietEveryPass(everyPassBox_);

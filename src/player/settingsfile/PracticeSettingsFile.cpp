@@ -190,9 +190,9 @@ void readPracticeTools(plist_t dict, PracticeSettings& s) {
             s.trainer = plan;
         }
     }
-    if (hasAny(dict, {k::kCountInBars, k::kCountInBeatsPerBar})) {
-        CountIn countIn{integerFor(dict, k::kCountInBars),
-                        integerFor(dict, k::kCountInBeatsPerBar)};
+    if (hasAny(dict, {k::kCountInBars, k::kCountInBeatsPerBar, k::kCountInEveryPass})) {
+        CountIn countIn{integerFor(dict, k::kCountInBars), integerFor(dict, k::kCountInBeatsPerBar),
+                        integerFor(dict, k::kCountInEveryPass) != 0};
         if (countIn.bars >= 0 && countIn.bars <= 2 &&
             countIn.beatsPerBar >= CountIn::kMinimumBeatsPerBar &&
             countIn.beatsPerBar <= CountIn::kMaximumBeatsPerBar) {

@@ -3,6 +3,7 @@
 #include "audiolib/dsp/FiniteSamples.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace audiolib::ffmpeg {
@@ -16,6 +17,9 @@ constexpr std::uint64_t kMinFramesForDirectSeek = 8192;
 // The longest stretch of silence timeline reading puts in for packets that did not decode; a
 // longer jump in the timestamps is taken as broken timestamps and not followed.
 constexpr std::int64_t kMaxGapSeconds = 30;
+// Frames an Ogg stream's derived timestamps may be off by (see placeFor); half of Vorbis's
+// longest block.
+constexpr std::int64_t kOggTimestampSlack = 4096;
 // Silence at the end of a file cut short is handed out in pieces of this many frames.
 constexpr std::uint64_t kSilenceFrames = 4096;
 
@@ -141,7 +145,7 @@ bool FfmpegDecoder::refill() {
             return convertIntoPending(*frame, 0);
         }
         const std::int64_t here = static_cast<std::int64_t>(position_);
-        switch (placeIntoPending(*frame, timelinePlace(*frame).value_or(here))) {
+        switch (placeIntoPending(*frame, placeFor(*frame, here))) {
             case Placed::Used:
                 return true;
             case Placed::Before:
@@ -157,6 +161,23 @@ std::optional<std::int64_t> FfmpegDecoder::timelinePlace(const AVFrame& frame) c
         return std::nullopt;
     }
     return *start - origin_;
+}
+
+std::int64_t FfmpegDecoder::placeFor(const AVFrame& frame, std::int64_t expected) const {
+    const std::optional<std::int64_t> stated = timelinePlace(frame);
+    if (!stated) {
+        return expected;
+    }
+    // FFmpeg works out an Ogg stream's timestamps packet by packet from the block sizes, and
+    // where Vorbis changes its block size they come out a few hundred frames late. Followed,
+    // they would cut a block short and pad silence in its place: within that slack the frames
+    // simply follow each other, and only a larger jump is a real gap. An earlier timestamp is
+    // the true one: after a seek that placed its first frame by a late one, the next page puts
+    // the frames back where they belong, during the decoding up to the target.
+    if (oggTimestamps_ && std::llabs(*stated - expected) < kOggTimestampSlack) {
+        return std::min(*stated, expected);
+    }
+    return *stated;
 }
 
 FfmpegDecoder::Placed FfmpegDecoder::placeIntoPending(const AVFrame& frame, std::int64_t place) {
@@ -343,8 +364,7 @@ bool FfmpegDecoder::decodeUpTo(const AVFrame* frame, std::uint64_t framePosition
         // decoder up, a gap before it plays as silence.
         position_ = target;
         for (; frame; frame = input_->nextFrame()) {
-            const auto place =
-                timelinePlace(*frame).value_or(static_cast<std::int64_t>(framePosition));
+            const auto place = placeFor(*frame, static_cast<std::int64_t>(framePosition));
             framePosition = static_cast<std::uint64_t>(std::max<std::int64_t>(0, place)) +
                             static_cast<std::uint64_t>(frame->nb_samples);
             if (placeIntoPending(*frame, place) == Placed::Used) {

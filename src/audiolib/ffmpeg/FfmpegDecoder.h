@@ -91,6 +91,9 @@ class FfmpegDecoder final : public AudioDecoder {
     bool seekByRewinding(std::uint64_t target);
     std::optional<std::uint64_t> placeOf(const AVFrame& frame) const;
     std::optional<std::int64_t> timelinePlace(const AVFrame& frame) const;
+    // Where a frame goes when frames are placed by their timestamps, `expected` being where the
+    // one before it ended.
+    std::int64_t placeFor(const AVFrame& frame, std::int64_t expected) const;
     // Decodes on to the target; false when the frames end first, with *reached (if given) the
     // position where they ended.
     bool decodeUpTo(const AVFrame* frame, std::uint64_t framePosition, std::uint64_t target,

@@ -59,7 +59,12 @@ LoopSeam::Pulled LoopSeam::pull(SourceStream& source, float* out, std::size_t fr
     if (!source.seek(start - (tail - silent)))
         return {got, false};
     const std::size_t led = source.render(lead_.data() + silent * width, tail - silent);
-    if (led < tail - silent || !source.seek(start)) {
+    // Read on from the lead, the source stands at the start already. A second seek there would
+    // cost a decoder restart, and a decoder that needs what came before (Vorbis, MP3) would
+    // begin the pass with a few milliseconds of silence.
+    const bool atStart =
+        std::llround(source.position()) == static_cast<long long>(start) || source.seek(start);
+    if (led < tail - silent || !atStart) {
         source.seek(start);
         return {got, true};
     }

@@ -421,6 +421,11 @@ void PracticeTools::backToStart() {
 
 void PracticeTools::applyLoop() {
     const bool wraps = loop_.on && loop_.isSet();
+    if (wraps) {
+        console("loop: A %.3f s, B %.3f s", loop_.start, loop_.end);
+    } else {
+        console("loop: off");
+    }
     engine().setLoop(wraps ? loop_.start : 0.0, wraps ? loop_.end : 0.0);
     applyPassCountIn();
     if (trainer_.on) {

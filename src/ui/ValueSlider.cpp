@@ -129,9 +129,9 @@ void ValueSlider::paintEvent(QPaintEvent* event) {
     const int from = pixelOf(highlightFrom_);
     const int to = pixelOf(highlightTo_);
     QPainter painter(this);
-    QColor colour = palette().color(QPalette::Highlight);
-    colour.setAlpha(110);
-    const int thickness = std::max(4, (across ? groove.height() : groove.width()) / 2);
+    // Not the palette's highlight: the groove's played part has that colour already.
+    const QColor colour(255, 140, 0, 150);
+    const int thickness = (across ? groove.height() : groove.width()) + 6;
     if (across) {
         const int y = groove.center().y() - thickness / 2;
         painter.fillRect(QRect(std::min(from, to), y, std::max(2, std::abs(to - from)), thickness),
@@ -141,4 +141,7 @@ void ValueSlider::paintEvent(QPaintEvent* event) {
         painter.fillRect(QRect(x, std::min(from, to), thickness, std::max(2, std::abs(to - from))),
                          colour);
     }
+    // The handle stays on top of the range.
+    option.subControls = QStyle::SC_SliderHandle;
+    style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
 }

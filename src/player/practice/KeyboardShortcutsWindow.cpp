@@ -15,6 +15,7 @@ KeyboardShortcutsWindow::KeyboardShortcutsWindow(QWidget* parent) : QDialog(pare
     table->verticalHeader()->hide();
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setFocusPolicy(Qt::NoFocus);
     for (int row = 0; row < static_cast<int>(lines.size()); ++row) {
         table->setItem(row, 0, new QTableWidgetItem(lines[static_cast<size_t>(row)].keys));
         table->setItem(row, 1, new QTableWidgetItem(lines[static_cast<size_t>(row)].action));
@@ -26,5 +27,5 @@ KeyboardShortcutsWindow::KeyboardShortcutsWindow(QWidget* parent) : QDialog(pare
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(560, 520);
+    resize(640, 560);
 }

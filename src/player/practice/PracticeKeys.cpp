@@ -152,8 +152,7 @@ bool sliderKeeps(int key, Qt::KeyboardModifiers modifiers) {
 std::vector<ShortcutLine> shortcutList() {
     return {
         {tr("Space"), tr("Play / pause")},
-        {tr("Left / Right"),
-         tr("Back / forward 5 seconds (a slider you clicked keeps the arrows)")},
+        {tr("Left / Right"), tr("Back / forward 5 seconds")},
         {tr("Shift+Left / Shift+Right"), tr("Back / forward 1 second")},
         {tr("Backspace or Home"), tr("Back to the loop start, or to where play last started")},
         {tr("- / ="), tr("Tempo -1 % / +1 %")},

@@ -125,3 +125,30 @@ for key in sorted(d):
     };
     EXPECT_EQ(text.trimmed().toStdString(), expected.join(QLatin1Char('\n')).toStdString());
 }
+
+// The practice tools' keys go through plistlib and back: read, written again, read by us.
+TEST_F(PlistlibTest, ThePracticeToolsKeysSurviveAPlistlibRoundTrip) {
+    PracticeSettings s;
+    s.musicFile = QStringLiteral("/music/song.ogg");
+    s.loop = LoopRange{30.375, 36.61, true};
+    s.trainer = TrainerPlan{-30.0F, 0.0F, 10.0F, 2, true};
+    s.countIn = CountIn{1, 7, true};
+    const QString ours = QString::fromStdString(dir_.file("tools.sps"));
+    const QString again = QString::fromStdString(dir_.file("again.sps"));
+    ASSERT_EQ(PracticeSettingsFile::write(ours, s), QString());
+    const QByteArray script = R"PY(
+import plistlib, sys
+with open(sys.argv[1], "rb") as f:
+    d = plistlib.load(f)
+assert d["LOOP_START"] == 30.375 and d["LOOP_ON"] == 1 and d["COUNT_IN_BEATS_PER_BAR"] == 7
+with open(sys.argv[2], "wb") as f:
+    plistlib.dump(d, f)
+)PY";
+    QByteArray out;
+    ASSERT_TRUE(runPython(script, {ours, again}, &out));
+    const PracticeSettingsReadResult read = PracticeSettingsFile::read(again);
+    ASSERT_TRUE(read.settings) << read.error.toStdString();
+    EXPECT_EQ(read.settings->loop, s.loop);
+    EXPECT_EQ(read.settings->trainer, s.trainer);
+    EXPECT_EQ(read.settings->countIn, s.countIn);
+}

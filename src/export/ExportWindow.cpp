@@ -61,6 +61,7 @@ void ExportWindow::exportThread() {
         SoundExporter exporter(engine_);
         exporter.setDelegate(this);
         if (exporter.prepare()) {
+            exporter.setRange(rangeStart_, rangeEnd_);
             succeeded = exporter.exportTo(type(), outputPath().toStdString());
         }
         failure = QString::fromStdString(exporter.failure());

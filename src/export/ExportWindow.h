@@ -39,6 +39,12 @@ class ExportWindow : public QDialog, public SoundExportProtocol {
     QString outputPath() const;
     void setOutputPath(const QString& path);
     QProgressBar* pProgressBar() const;
+    // Only this span of the music, in seconds (an A-B loop); set before windowDidLoad(), which
+    // starts the worker that reads it.
+    void setRange(double start, double end) {
+        rangeStart_ = start;
+        rangeEnd_ = end;
+    }
 
     // Shows the sheet on its parent window and then starts the worker.
     void windowDidLoad();
@@ -65,6 +71,8 @@ class ExportWindow : public QDialog, public SoundExportProtocol {
     std::unique_ptr<Ui::ExportWindow> ui_;
     SoundEngine& engine_;
     std::atomic<std::int32_t> type_{0};
+    double rangeStart_ = 0.0;
+    double rangeEnd_ = 0.0;
     mutable std::mutex pathMutex_;
     QString outputPath_;
     // Handed from the worker to the UI thread; see the header comment.

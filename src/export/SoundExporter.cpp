@@ -1,5 +1,8 @@
 #include "export/SoundExporter.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "audiolib/audiolib.h"
 #include "engine/SoundEngine.h"
 #include "export/ExportTarget.h"
@@ -163,7 +166,13 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
     BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_FREQ, mf_Rate);
     log().writef("SoundExport: rate %f", static_cast<double>(mf_Rate));
 
-    const QWORD length = BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE);
+    // A range's length is what the stream renders of it; the progress counts from its start.
+    const std::uint64_t rangeBytes = startRange();
+    const QWORD rangeFrom =
+        rangeBytes > 0 ? BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE) : 0;
+    const QWORD length = rangeBytes > 0
+                             ? BASS_ChannelSeconds2Bytes(musicChannel_, rangeEnd_) - rangeFrom
+                             : BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE);
     if (delegate_)
         delegate_->exportLength(static_cast<std::uint32_t>(length));
     if (length == 0 || length == kLengthUnknown) {
@@ -190,10 +199,19 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
         failure_ = "Unknown export type " + std::to_string(type) + ".";
     }
 
+    std::uint64_t rangeLeft = rangeBytes;
     for (;;) {
         if (BASS_ChannelIsActive(musicChannel_) == BASS_ACTIVE_STOPPED)
             break;
-        BASS_ChannelGetData(musicChannel_, block_.data(), kBlockBytes);
+        if (rangeBytes > 0 && rangeLeft == 0)
+            break;
+        const DWORD wanted =
+            rangeBytes > 0 ? static_cast<DWORD>(std::min<std::uint64_t>(rangeLeft, kBlockBytes))
+                           : kBlockBytes;
+        const DWORD got = BASS_ChannelGetData(musicChannel_, block_.data(), wanted);
+        if (rangeBytes > 0)
+            rangeLeft -=
+                got == static_cast<DWORD>(-1) ? rangeLeft : std::min<std::uint64_t>(got, rangeLeft);
         if (!BASS_Encode_IsActive(musicChannel_)) {
             log().write("Error: The encoder died!\n");
             if (failure_.empty())
@@ -201,8 +219,9 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
             break;
         }
         if (delegate_) {
+            const QWORD at = BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE);
             delegate_->exportUpdate(
-                static_cast<std::uint32_t>(BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE)));
+                static_cast<std::uint32_t>(at > rangeFrom ? at - rangeFrom : 0));
         }
     }
     // Closes the file; the trailer (sizes, index) can still fail on a full disk.
@@ -220,6 +239,39 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
         return false;
     }
     return true;
+}
+
+void SoundExporter::setRange(double start, double end) {
+    std::lock_guard lock(lock_);
+    const bool valid = std::isfinite(start) && std::isfinite(end) && start >= 0.0 && end > start;
+    rangeStart_ = valid ? start : 0.0;
+    rangeEnd_ = valid ? end : 0.0;
+}
+
+std::uint64_t SoundExporter::startRange() {
+    if (!(rangeEnd_ > rangeStart_))
+        return 0;
+    const QWORD from = BASS_ChannelSeconds2Bytes(musicChannel_, rangeStart_);
+    if (!BASS_ChannelSetPosition(musicChannel_, from, BASS_POS_BYTE)) {
+        log().writef("SoundExporter: cannot start the range at %f s: %i", rangeStart_,
+                     BASS_ErrorGetCode());
+        return 0;
+    }
+    BASS_CHANNELINFO info{};
+    BASS_ChannelGetInfo(musicChannel_, &info);
+    const std::uint64_t frameBytes = static_cast<std::uint64_t>(std::max<DWORD>(1, info.chans)) *
+                                     ((info.flags & BASS_SAMPLE_FLOAT) != 0 ? 4 : 2);
+    // The span's source frames at the stream's rate ratio, to the nearest frame: what the stream
+    // itself would render of them.
+    const double ratio = BASS_FX_TempoGetRateRatio(musicChannel_);
+    const double sourceFrames =
+        static_cast<double>(BASS_ChannelSeconds2Bytes(musicChannel_, rangeEnd_) - from) /
+        static_cast<double>(frameBytes);
+    const auto frames =
+        static_cast<std::uint64_t>(std::llround(ratio > 0.0 ? sourceFrames / ratio : sourceFrames));
+    log().writef("SoundExporter: exporting %f s to %f s of the music, %llu frames", rangeStart_,
+                 rangeEnd_, static_cast<unsigned long long>(frames));
+    return std::max<std::uint64_t>(1, frames) * frameBytes;
 }
 
 bool SoundExporter::finish() {

@@ -54,6 +54,9 @@ class SoundExporter {
     // anything failed (failure() says what), with no file left behind.
     bool exportTo(std::int32_t type, const std::string& out);
     bool finish();
+    // Only the span from `start` to `end` seconds of the music (an A-B loop), from the next
+    // exportTo() on; end <= start exports the whole music again.
+    void setRange(double start, double end);
 
     // One sentence for the user about the last failure of prepare() or exportTo(); empty when
     // nothing failed.
@@ -66,7 +69,12 @@ class SoundExporter {
     bool startEncoder(std::int32_t type, const std::string& path);
     std::string encoderError() const;
 
+    // Positions the stream at the range's start; the bytes it renders to, or 0 for the whole.
+    std::uint64_t startRange();
+
     std::uint32_t musicChannel_ = 0;
+    double rangeStart_ = 0.0;
+    double rangeEnd_ = 0.0;
     float mf_Tempo = 0.0F;
     float mf_Pitch = 0.0F;
     float mf_Rate = 0.0F;

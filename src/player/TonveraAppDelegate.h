@@ -119,6 +119,8 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     // The export command (File › Export…): asks for the output file, pauses playing music and
     // runs the export under a sheet on the main window. Disabled while an export runs.
     void menuExportAsWAV();
+    // File › Export Loop…: the same for the A-B loop alone; enabled while a loop is set.
+    void menuExportLoop();
     // The sheet's end: hides and drops the export window, tells the user when it failed.
     void didEndSheet(bool succeeded, const QString& failure);
     // The export window while an export runs (or a cancelled panel left it), else null.
@@ -186,6 +188,9 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     };
 
     void connectControls();
+    // The export of the whole music (rangeEnd <= rangeStart) or of a span of it.
+    void startExport(const QString& title, const QString& proposedName, double rangeStart,
+                     double rangeEnd);
     // The BPM field's validator: whole numbers in the range a musician practises with.
     void setUpMetronomField();
     // Launch: the metronome, its click loaded through the engine, and its controls.

@@ -1,5 +1,6 @@
 // The export command: the save panel, pausing the music, and the sheet that runs the export.
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMainWindow>
@@ -10,6 +11,7 @@
 #include "export/ExportWindow.h"
 #include "logging/Console.h"
 #include "player/TonveraAppDelegate.h"
+#include "player/practice/PracticeTools.h"
 
 QStringList TonveraAppDelegate::exportFileFilters() {
     return {tr("WAV audio (*.wav)"), tr("MP4 audio, AAC (*.mp4)"),
@@ -21,6 +23,20 @@ ExportWindow* TonveraAppDelegate::exportController() const {
 }
 
 void TonveraAppDelegate::menuExportAsWAV() {
+    startExport(tr("Export"), QStringLiteral("export.wav"), 0.0, 0.0);
+}
+
+void TonveraAppDelegate::menuExportLoop() {
+    const LoopRange loop = practiceTools_->loop();
+    if (!loop.isSet()) {
+        QApplication::beep();
+        return;
+    }
+    startExport(tr("Export Loop"), QStringLiteral("loop.wav"), loop.start, loop.end);
+}
+
+void TonveraAppDelegate::startExport(const QString& title, const QString& proposedName,
+                                     double rangeStart, double rangeEnd) {
     if (!soundEngine_->musicAvailable()) {
         menuOpenFile();
         return;
@@ -35,9 +51,8 @@ void TonveraAppDelegate::menuExportAsWAV() {
 
     const QString musicFolder =
         QFileInfo(QString::fromStdString(soundEngine_->musicFile())).absolutePath();
-    const QString chosen =
-        saveChooser_(window_.get(), tr("Export"),
-                     QDir(musicFolder).filePath(QStringLiteral("export.wav")), exportFileFilters());
+    const QString chosen = saveChooser_(
+        window_.get(), title, QDir(musicFolder).filePath(proposedName), exportFileFilters());
     if (chosen.isEmpty())
         return;
     // Writing the export over the file it is read from would destroy the music mid-way.
@@ -52,8 +67,10 @@ void TonveraAppDelegate::menuExportAsWAV() {
     console("export extension: %s", file.suffix().toUtf8().constData());
     m_pExportController->setType(exporttype::forPath(chosen.toStdString()));
     m_pExportController->setOutputPath(file.absoluteFilePath());
+    m_pExportController->setRange(rangeStart, rangeEnd);
     connect(m_pExportController, &ExportWindow::sheetEnded, this, &TonveraAppDelegate::didEndSheet);
     menuItemExportAsWAV()->setEnabled(false);
+    practiceTools_->exportRunning(true);
     m_pExportController->windowDidLoad();
     console("opened export controller");
 }
@@ -67,6 +84,7 @@ void TonveraAppDelegate::didEndSheet(bool succeeded, const QString& failure) {
     m_pExportController->deleteLater();
     m_pExportController = nullptr;
     menuItemExportAsWAV()->setEnabled(true);
+    practiceTools_->exportRunning(false);
     if (!succeeded)
         tellUser(tr("The export failed. %1").arg(failure));
 }

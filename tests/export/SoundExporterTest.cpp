@@ -227,6 +227,47 @@ TEST_F(SoundExporterTest, UnknownTypeStartsNoEncoderAndLeavesAnOldFileAlone) {
     EXPECT_TRUE(leftovers().empty());
 }
 
+// A loop's export: the span alone, as long as the stream renders it, the same music as that span
+// of the whole export. The music swells and fades, so a span taken from elsewhere shows.
+TEST_F(SoundExporterTest, ARangeExportsThatSpanOfTheWholeExport) {
+    std::vector<float> swelling = testsupport::sine(440.0, 4.0, 44100, 2);
+    for (std::size_t f = 0; f < swelling.size() / 2; ++f) {
+        const double t = static_cast<double>(f) / 44100;
+        const auto gain = static_cast<float>(0.3 + 0.25 * std::sin(2.0 * M_PI * 1.5 * t));
+        swelling[2 * f] *= gain;
+        swelling[2 * f + 1] *= gain;
+    }
+    ASSERT_TRUE(testsupport::writeAudioFile(music_, swelling, 44100, 2));
+    const std::string whole = dir_.file("whole.wav");
+    const std::string span = dir_.file("span.wav");
+    ASSERT_TRUE(exportWith(settings(-20.0F, 0.0F), exporttype::kWav, whole));
+    {
+        SoundExporter exporter(engine_);
+        exporter.setDelegate(&progress_);
+        ASSERT_TRUE(exporter.prepare(settings(-20.0F, 0.0F)));
+        exporter.setRange(1.0, 2.5);
+        ASSERT_TRUE(exporter.exportTo(exporttype::kWav, span));
+        exporter.finish();
+    }
+    EXPECT_NEAR(progress_.last, progress_.length, 4.0);
+    std::vector<float> all;
+    std::vector<float> part;
+    ASSERT_TRUE(testsupport::decodeFile(whole, &all));
+    ASSERT_TRUE(testsupport::decodeFile(span, &part));
+    // 1.5 s of the music at 80 % speed.
+    EXPECT_NEAR(static_cast<double>(part.size() / 2), 1.5 * 44100 / 0.8, 1.0);
+    const auto level = [](const std::vector<float>& frames, std::size_t from) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < 2 * 441; ++i)
+            sum += frames[2 * from + i] * frames[2 * from + i];
+        return std::sqrt(sum / (2 * 441));
+    };
+    const auto offset = static_cast<std::size_t>(std::llround(1.0 * 44100 / 0.8));
+    for (std::size_t at = 2205; at + 2205 < part.size() / 2; at += 441) {
+        ASSERT_NEAR(level(part, at), level(all, offset + at), 0.02) << "frame " << at;
+    }
+}
+
 TEST_F(SoundExporterTest, ExportOntoTheMusicItselfIsRefused) {
     const auto before = testsupport::readFile(music_);
     std::string failure;

@@ -5,6 +5,8 @@
 
 #include "PlayerFixture.h"
 #include "export/ExportWindow.h"
+#include "player/practice/PracticeTools.h"
+#include "ui/ValueSlider.h"
 
 namespace {
 
@@ -67,6 +69,27 @@ TEST_F(PlayerExportTest, PlayingMusicPausesAndAnUpperCaseM4aGetsAppleLossless) {
     EXPECT_NEAR(decoded.size() / 2.0, 3.0 * 44100, 2.0);
     // ALAC, whatever the letter case of the name.
     EXPECT_NE(testsupport::readFile(out).find("alac"), std::string::npos);
+}
+
+TEST_F(PlayerExportTest, ExportLoopIsOnWithALoopAndWritesThatSpanAtTheTempo) {
+    d().open(wav("song.wav", 6.0));
+    PracticeTools& tools = *d().practiceTools();
+    QAction* exportLoop = tools.exportLoopAction();
+    ASSERT_NE(exportLoop, nullptr);
+    EXPECT_FALSE(exportLoop->isEnabled());
+    tools.apply(LoopRange{1.25, 3.75, false}, TrainerPlan{}, CountIn{});
+    EXPECT_TRUE(exportLoop->isEnabled());  // set, even while it does not play
+    d().sliderTempo()->setValue(2500);     // +25 %
+    const std::string out = dir_.file("loop.wav");
+    saveAnswer_ = QString::fromStdString(out);
+    exportLoop->trigger();
+    ASSERT_TRUE(waitFor([this] { return d().exportController() == nullptr; }, 30000));
+    EXPECT_EQ(saveTitle_, "Export Loop");
+    EXPECT_TRUE(proposed_.endsWith("/loop.wav")) << proposed_.toStdString();
+    EXPECT_TRUE(told_.isEmpty()) << told_.join('\n').toStdString();
+    std::vector<float> decoded;
+    ASSERT_TRUE(testsupport::decodeFile(out, &decoded));
+    EXPECT_NEAR(decoded.size() / 2.0, 2.5 * 44100 / 1.25, 1.0);
 }
 
 TEST_F(PlayerExportTest, AFailedExportSaysSoAndLeavesNoFile) {

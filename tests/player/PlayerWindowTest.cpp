@@ -106,7 +106,7 @@ TEST_F(PlayerTest, MenusHoldTheirCommandsWithLaterOnesDisabled) {
     }
     EXPECT_EQ(fileItems, QStringList({"menuItemOpenFile", "menuItemOpenSettingsFile",
                                       "menuItemSaveSettingsFile", "menuItemExportAsWAV",
-                                      "menuItemOpenLogFile"}));
+                                      "menuItemExportLoop", "menuItemOpenLogFile"}));
     QStringList appItems;
     for (QAction* a : d().menuTonvera()->actions()) {
         if (!a->isSeparator())

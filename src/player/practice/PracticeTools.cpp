@@ -172,6 +172,18 @@ void PracticeTools::buildMenus() {
     connect(practice->addAction(tr("Speed &Trainer...")), &QAction::triggered, this,
             &PracticeTools::menuTrainer);
 
+    // File › Export Loop…, right after the whole export.
+    exportLoopAction_ = new QAction(tr("Export Loo&p..."), this);
+    exportLoopAction_->setObjectName(QStringLiteral("menuItemExportLoop"));
+    exportLoopAction_->setEnabled(false);
+    connect(exportLoopAction_, &QAction::triggered, &controller_,
+            &TonveraAppDelegate::menuExportLoop);
+    QMenu* file = controller_.menuFile();
+    const QList<QAction*> items = file->actions();
+    const auto exportAt = items.indexOf(controller_.menuItemExportAsWAV());
+    file->insertAction(exportAt >= 0 && exportAt + 1 < items.size() ? items[exportAt + 1] : nullptr,
+                       exportLoopAction_);
+
     QMenu* help = bar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("menuHelp"));
     shortcutsAction_ = help->addAction(tr("&Keyboard Shortcuts"));
@@ -320,6 +332,11 @@ bool PracticeTools::startMusic() {
     return true;
 }
 
+void PracticeTools::exportRunning(bool running) {
+    exporting_ = running;
+    showLoop();
+}
+
 void PracticeTools::musicPaused() {
     if (countInPending_) {
         if (Metronom* metronom = controller_.metronom()) {
@@ -455,6 +472,7 @@ void PracticeTools::showLoop() {
     loopLabel_->setText(text);
     buttonLoop_->setChecked(loop_.on);
     loopAction_->setChecked(loop_.on);
+    exportLoopAction_->setEnabled(loop_.isSet() && !exporting_);
 }
 
 // ---- trainer, count-in, metronome -------------------------------------------------------------

@@ -48,6 +48,8 @@ class PracticeTools : public QObject {
     // false when the controller should play it at once.
     bool startMusic();
     void musicPaused();
+    // An export runs (its commands are off) or has ended.
+    void exportRunning(bool running);
     // The position tick: the trainer's tempo and state shown.
     void tick();
 
@@ -82,6 +84,7 @@ class PracticeTools : public QObject {
     QComboBox* meterBox() const { return meterBox_; }
     QCheckBox* everyPassBox() const { return everyPassBox_; }
     QAction* shortcutsAction() const { return shortcutsAction_; }
+    QAction* exportLoopAction() const { return exportLoopAction_; }
     QWidget* shortcutsWindow() const;
 
   private:
@@ -127,6 +130,8 @@ class PracticeTools : public QObject {
     QCheckBox* accentBox_ = nullptr;
     QCheckBox* everyPassBox_ = nullptr;
     QAction* loopAction_ = nullptr;
+    QAction* exportLoopAction_ = nullptr;
+    bool exporting_ = false;
     QAction* shortcutsAction_ = nullptr;
     QPointer<KeyboardShortcutsWindow> shortcutsWindow_;
 };

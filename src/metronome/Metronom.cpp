@@ -95,6 +95,8 @@ bool Metronom::scheduleOnClock(std::optional<std::uint64_t> firstFrame, double i
         static_cast<std::uint64_t>(std::llround(interval * static_cast<double>(clock->rate))));
     if (!soundengine_->playBeats(soundClick_, first, interval, 0, beatsPerBar_, accent_))
         return false;
+    clockFirst_ = first;
+    clockInterval_ = interval * static_cast<double>(clock->rate);
     // The timer's beat follows the clock's: tick n falls on the device's beat n (give or take
     // the output buffer, which the console line does not need).
     const double untilFirst = (static_cast<double>(first) - static_cast<double>(clock->frame)) /
@@ -139,4 +141,26 @@ void Metronom::arm() {
     const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
         schedule_.untilNext(TickSchedule::Clock::now()));
     updateTimer_.start(wait);
+}
+
+std::optional<std::uint64_t> Metronom::beatFrame(std::int64_t n) const {
+    if (!running_ || !onClock_ || n < 0)
+        return std::nullopt;
+    // As the mixer places them: each beat from the first, never by adding intervals up.
+    return clockFirst_ +
+           static_cast<std::uint64_t>(std::llround(static_cast<double>(n) * clockInterval_));
+}
+
+std::optional<std::int64_t> Metronom::beatAtOrAfter(std::uint64_t frame) const {
+    if (!running_ || !onClock_ || clockInterval_ <= 0.0)
+        return std::nullopt;
+    if (frame <= clockFirst_)
+        return 0;
+    auto n = static_cast<std::int64_t>(
+        std::ceil(static_cast<double>(frame - clockFirst_) / clockInterval_));
+    while (n > 0 && *beatFrame(n - 1) >= frame)
+        --n;
+    while (*beatFrame(n) < frame)
+        ++n;
+    return n;
 }

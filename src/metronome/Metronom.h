@@ -57,6 +57,11 @@ class Metronom : public QObject {
     // Beats per bar and whether the bar's first beat is accented; from the next start on.
     void setBar(int beatsPerBar, bool accent);
     int beatsPerBar() const { return beatsPerBar_; }
+    // Running on the device clock: the device frame of beat n (0 = the first click); nullopt
+    // when the clicks are not on the clock.
+    std::optional<std::uint64_t> beatFrame(std::int64_t n) const;
+    // The first beat on the clock at or after device frame `frame`; nullopt as above.
+    std::optional<std::int64_t> beatAtOrAfter(std::uint64_t frame) const;
     bool accent() const { return accent_; }
     // Stops ticking; nothing when stopped.
     void stop();
@@ -103,6 +108,8 @@ class Metronom : public QObject {
     bool running_ = false;
     // The clicks come from the device clock; the timer then only logs.
     bool onClock_ = false;
+    std::uint64_t clockFirst_ = 0;
+    double clockInterval_ = 0.0;  // frames
     int beatsPerBar_ = 4;
     bool accent_ = false;
 };

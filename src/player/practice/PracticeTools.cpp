@@ -311,6 +311,19 @@ bool PracticeTools::startMusic() {
     const double rate = clock->rate;
     const std::uint64_t first =
         clock->frame + static_cast<std::uint64_t>(std::llround(kCountInLeadSeconds * rate));
+    // A metronome that ticks already is the count-in: the music comes in on its beat, after
+    // the bars counted from its next one.
+    if (const std::optional<std::int64_t> next = metronom->beatAtOrAfter(first)) {
+        const std::uint64_t onBeat = *metronom->beatFrame(*next + beats);
+        if (!sound.playAt(onBeat)) {
+            return false;
+        }
+        console(
+            "count-in: %i beats of the running metronome, the music starts on device "
+            "frame %llu",
+            beats, static_cast<unsigned long long>(onBeat));
+        return true;
+    }
     const std::uint64_t musicAt =
         first + static_cast<std::uint64_t>(std::llround(beats * *interval * rate));
     metronom->setBar(countIn_.beatsPerBar, accentBox_->isChecked());

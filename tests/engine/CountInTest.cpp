@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <optional>
 #include <thread>
 
@@ -34,11 +34,9 @@ class CountInTest : public EngineTest {
 
     std::vector<float> heard() {
         engine_.shutdown();
-        std::ifstream file(dir_.file("heard.raw"), std::ios::binary | std::ios::ate);
-        std::vector<float> samples(static_cast<std::size_t>(file.tellg()) / sizeof(float));
-        file.seekg(0);
-        file.read(reinterpret_cast<char*>(samples.data()),
-                  static_cast<std::streamsize>(samples.size() * sizeof(float)));
+        const std::string bytes = testsupport::readFile(dir_.file("heard.raw"));
+        std::vector<float> samples(bytes.size() / sizeof(float));
+        std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
         return samples;
     }
 

@@ -325,12 +325,17 @@ void TempoStream::advance(std::size_t frames) {
     }
 }
 
-float TempoStream::limiterCeiling() const {
-    // The gain effects, and for a played stream its volume, come after this stream's render;
-    // the limiter keeps full scale at the very end of the chain.
+float TempoStream::gainAfter() const {
+    // The gain effects, and for a played stream its volume, come after this stream's render.
     float gain = gains().peakFactor();
     if (!decoding())
         gain *= volume();
+    return gain;
+}
+
+float TempoStream::limiterCeiling() const {
+    // The limiter keeps full scale at the very end of the chain.
+    const float gain = gainAfter();
     return gain > 0.0F ? 1.0F / gain : std::numeric_limits<float>::infinity();
 }
 
@@ -435,9 +440,7 @@ void TempoStream::renderGap(float* out, std::size_t frames) {
     const PassCountIn* countIn = passCountIn_.get();
     if (countIn != nullptr) {
         // The gains and volume after this stream would scale the clicks too.
-        float after = gains().peakFactor();
-        if (!decoding())
-            after *= volume();
+        const float after = gainAfter();
         const float level = after > 0.0F ? countIn->level / after : 0.0F;
         const std::size_t from = gapDone_;
         const std::size_t to = gapDone_ + frames;

@@ -118,6 +118,8 @@ class TempoStream : public Stream {
     // Gains for the frames ahead of a seam that a count-in follows, and after the count-in.
     void fadeBeforeGap(float* block, std::size_t frames, std::size_t untilSeam) const;
     void fadeAfterGap(float* block, std::size_t frames);
+    // What the gain effects and the volume after this stream multiply its frames by.
+    float gainAfter() const;
     float limiterCeiling() const;
 
     std::shared_ptr<SourceStream> source_;

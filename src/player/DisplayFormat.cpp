@@ -1,6 +1,7 @@
 #include "player/DisplayFormat.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -84,6 +85,11 @@ std::uint32_t playingSeconds(double fileSeconds, float ratio) {
 }
 
 }  // namespace
+
+QString secondsText(double seconds) {
+    const double tenths = std::floor(std::max(0.0, seconds) * 10.0 + 1e-6) / 10.0;
+    return QStringLiteral("%1 s").arg(tenths, 0, 'f', 1);
+}
 
 std::optional<QString> playingTimeText(double positionSeconds, double lengthSeconds,
                                        float tempoRatio) {

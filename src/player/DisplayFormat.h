@@ -26,6 +26,10 @@ std::optional<float> parseNumber(const QString& text);
 std::optional<QString> playingTimeText(double positionSeconds, double lengthSeconds,
                                        float tempoRatio);
 
+// "83.4 s": a place in the music in seconds of the file with tenths (truncated, so a place never
+// reads later than it is), as the loop and the markers show and take typed values.
+QString secondsText(double seconds);
+
 // The rate slider's range for a file's own rate r: trunc(0.7 r) to trunc(1.3 r), both products in
 // single precision, so 48000 Hz gives 33600..62399 (1.3f is a little below 1.3).
 struct RateRange {

@@ -6,6 +6,7 @@
 #include "engine/SoundEngine.h"
 #include "metronome/Metronom.h"
 #include "player/TonveraAppDelegate.h"
+#include "player/practice/MarkerTools.h"
 #include "player/practice/PracticeTools.h"
 #include "player/settingsfile/PracticeSettings.h"
 #include "ui/ValueSlider.h"
@@ -146,11 +147,17 @@ void PlayerPracticeControls::collectPracticeTools(PracticeSettings& settings) co
         settings.trainer = tools->trainer();
     if (tools->countIn() != CountIn{})
         settings.countIn = tools->countIn();
+    if (!tools->markers().list().empty())
+        settings.markers = tools->markers().list();
 }
 
 void PlayerPracticeControls::applyPracticeTools(const PracticeSettings& settings) {
     PracticeTools* tools = controller_.practiceTools();
-    if (tools == nullptr || (!settings.loop && !settings.trainer && !settings.countIn))
+    if (tools == nullptr)
+        return;
+    if (settings.markers)
+        tools->markers().set(*settings.markers);
+    if (!settings.loop && !settings.trainer && !settings.countIn)
         return;
     tools->apply(settings.loop.value_or(tools->loop()), settings.trainer.value_or(tools->trainer()),
                  settings.countIn.value_or(tools->countIn()));

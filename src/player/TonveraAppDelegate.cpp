@@ -23,6 +23,7 @@
 #include "player/DisplayFormat.h"
 #include "player/FileManagerReveal.h"
 #include "player/PlayerPracticeControls.h"
+#include "player/overview/OverviewController.h"
 #include "player/practice/PracticeTools.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
 #include "ui/ResourcePaths.h"
@@ -86,6 +87,7 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
                                             QIcon(resources::path(resources::kAppIconFormat))));
     setUpMetronomField();
     practiceTools_ = std::make_unique<PracticeTools>(*this);
+    overview_ = std::make_unique<OverviewController>(*this);
     practiceControls_ = std::make_unique<PlayerPracticeControls>(*this);
     setPracticeSettingsDialogs(PracticeSettingsDialogs::forWindow(window_.get()));
     fileShower_ = [this](const QString& path) {

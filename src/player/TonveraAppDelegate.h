@@ -25,6 +25,7 @@ class FileManagerReveal;
 class Metronom;
 class MetronomControls;
 class PlayerPracticeControls;
+class OverviewController;
 class PracticeTools;
 class PracticeSettingsCommands;
 struct PracticeSettingsDialogs;
@@ -164,6 +165,8 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     MetronomControls* metronomControls() const { return metronomControls_.get(); }
     // The loop, trainer, count-in and practice keys; made with the window.
     PracticeTools* practiceTools() const { return practiceTools_.get(); }
+    // The song overview strip above the position slider; made with the window.
+    OverviewController* overview() const { return overview_.get(); }
     // Held by the position tick and by the opening and applying of a settings file.
     std::recursive_mutex& controllerLock() { return controllerLock_; }
 
@@ -242,6 +245,7 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     std::unique_ptr<Metronom> metronom_;
     std::unique_ptr<MetronomControls> metronomControls_;
     std::unique_ptr<PracticeTools> practiceTools_;
+    std::unique_ptr<OverviewController> overview_;
     std::unique_ptr<PlayerPracticeControls> practiceControls_;
     std::unique_ptr<PracticeSettingsCommands> practiceCommands_;
 };

@@ -17,6 +17,7 @@
 #include "player/DisplayFormat.h"
 #include "player/OpenFailure.h"
 #include "player/TonveraAppDelegate.h"
+#include "player/overview/OverviewController.h"
 #include "player/practice/PracticeTools.h"
 #include "ui/ResourcePaths.h"
 #include "ui/ValueSlider.h"
@@ -177,6 +178,7 @@ void TonveraAppDelegate::open(const QString& path) {
         return;
     }
     practiceTools_->musicOpened();
+    overview_->musicOpened(path);
     Ui::MainWindow& ui = *ui_;
     setPlayButtonImage(false);
     const QString name = QFileInfo(path).fileName();
@@ -213,6 +215,9 @@ void TonveraAppDelegate::showNoMusic() {
     window_->setWindowTitle(noMusicTitle_);
     ui.labelTime->setText(noMusicTimeText_);
     ui.sliderPosition->setFloatRange(0.0F, 0.0F);
+    if (overview_) {
+        overview_->noMusic();
+    }
     // The view goes black, as before anything played.
     SpectrumView* view = ui.spectrumView;
     view->setSpecData({});
@@ -289,6 +294,7 @@ void TonveraAppDelegate::updatePositionSlider() {
         ui_->labelTime->setText(*text);
     }
     practiceTools_->tick();
+    overview_->tick();
     // While paused the view keeps its last picture.
     SpectrumView* view = ui_->spectrumView;
     std::lock_guard<std::recursive_mutex> dataLock(view->dataLock());

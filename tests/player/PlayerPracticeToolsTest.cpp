@@ -5,9 +5,13 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <cmath>
 
 #include "PlayerFixture.h"
 #include "metronome/Metronom.h"
+#include "player/overview/OverviewController.h"
+#include "player/overview/SongOverview.h"
+#include "player/practice/MarkerTools.h"
 #include "player/practice/PracticeTools.h"
 #include "ui/ValueSlider.h"
 
@@ -94,4 +98,52 @@ TEST_F(PlayerTest, EveryPracticeKeyActsFromAnyControlWhileValueFieldsKeepTheirOw
     press(central, Qt::Key_F1);
     ASSERT_TRUE(waitFor([&] { return tools.shortcutsWindow() != nullptr; }));
     EXPECT_TRUE(tools.shortcutsWindow()->isVisible());
+}
+
+// The overview strip moves the music to the very frame under the pointer (the position slider
+// only knows whole seconds), and the marker keys add, visit and loop between markers.
+TEST_F(PlayerTest, TheOverviewSeeksToTheFrameAndMarkerKeysLoopFromOneToTheNext) {
+    ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
+    d().open(wav("song.wav", 30.0));
+    ASSERT_TRUE(engine_.musicAvailable());
+    OverviewController& overview = *d().overview();
+    ASSERT_TRUE(waitFor([&overview] { return !overview.building(); }));
+    SongOverview* strip = overview.view();
+    ASSERT_GT(strip->width(), 100);
+
+    const int x = strip->width() / 3 + 7;
+    QTest::mouseClick(strip, Qt::LeftButton, {}, QPoint(x, strip->height() / 2));
+    const double expected = static_cast<double>(x) / strip->width() * 30.0;
+    EXPECT_NEAR(engine_.positionSeconds(), expected, 1.0 / 44100);
+    EXPECT_NE(std::fmod(engine_.positionSeconds(), 1.0), 0.0);
+
+    QWidget* central = d().window()->centralWidget();
+    for (const double at : {4.0, 9.5, 17.25}) {
+        engine_.seekSeconds(at);
+        press(central, Qt::Key_M, Qt::ControlModifier);
+    }
+    PracticeTools& tools = *d().practiceTools();
+    ASSERT_EQ(tools.markers().list().size(), 3U);
+    EXPECT_EQ(tools.markers().list()[1].name, "Marker 2");
+    engine_.seekSeconds(12.0);
+    press(central, Qt::Key_PageUp);
+    EXPECT_NEAR(engine_.positionSeconds(), 9.5, 0.001);
+    press(central, Qt::Key_PageDown);
+    EXPECT_NEAR(engine_.positionSeconds(), 17.25, 0.001);
+    engine_.seekSeconds(10.0);
+    press(central, Qt::Key_L, Qt::ShiftModifier);
+    EXPECT_EQ(tools.loop(), (LoopRange{9.5, 17.25, true}));
+    // The loop's ends read and typed in seconds; a typed end outside the song is refused.
+    QLineEdit* end = tools.loopEndField();
+    EXPECT_EQ(end->text(), "17.250");
+    for (const char* typed : {"31", "16.5"}) {
+        end->setFocus();
+        end->selectAll();
+        QTest::keyClicks(end, typed);
+        QTest::keyClick(end, Qt::Key_Return);
+    }
+    EXPECT_EQ(tools.loop(), (LoopRange{9.5, 16.5, true}));
+    d().updatePositionSlider();
+    EXPECT_TRUE(tools.positionSecondsLabel()->isVisibleTo(d().window()));
+    EXPECT_EQ(strip->marks().markers, (std::vector<double>{4.0, 9.5, 17.25}));
 }

@@ -133,6 +133,8 @@ TEST_F(PlistlibTest, ThePracticeToolsKeysSurviveAPlistlibRoundTrip) {
     s.loop = LoopRange{30.375, 36.61, true};
     s.trainer = TrainerPlan{-30.0F, 0.0F, 10.0F, 2, true};
     s.countIn = CountIn{1, 7, true};
+    s.markers =
+        std::vector<Marker>{{12.5, QStringLiteral("Verse")}, {40.25, QStringLiteral("Chorus – 2")}};
     const QString ours = QString::fromStdString(dir_.file("tools.sps"));
     const QString again = QString::fromStdString(dir_.file("again.sps"));
     ASSERT_EQ(PracticeSettingsFile::write(ours, s), QString());
@@ -141,6 +143,9 @@ import plistlib, sys
 with open(sys.argv[1], "rb") as f:
     d = plistlib.load(f)
 assert d["LOOP_START"] == 30.375 and d["LOOP_ON"] == 1 and d["COUNT_IN_BEATS_PER_BAR"] == 7
+assert d["MARKERS"] == [{"TIME": 12.5, "NAME": "Verse"}, {"TIME": 40.25, "NAME": "Chorus – 2"}]
+# What another program may write: a whole-second time without a name, and no place at all.
+d["MARKERS"] += [{"TIME": 50}, {"TIME": -3.0, "NAME": "before the song"}, "not a marker"]
 with open(sys.argv[2], "wb") as f:
     plistlib.dump(d, f)
 )PY";
@@ -151,4 +156,7 @@ with open(sys.argv[2], "wb") as f:
     EXPECT_EQ(read.settings->loop, s.loop);
     EXPECT_EQ(read.settings->trainer, s.trainer);
     EXPECT_EQ(read.settings->countIn, s.countIn);
+    const std::vector<Marker> markers{
+        {12.5, QStringLiteral("Verse")}, {40.25, QStringLiteral("Chorus – 2")}, {50.0, QString()}};
+    EXPECT_EQ(read.settings->markers, markers);
 }

@@ -107,10 +107,22 @@ std::optional<PracticeAction> actionFor(int key, Qt::KeyboardModifiers modifiers
         case Qt::Key_L:
             if (none)
                 return A::ToggleLoop;
+            if (shift)
+                return A::LoopToNextMarker;
             break;
         case Qt::Key_M:
             if (none)
                 return A::ToggleMetronome;
+            if (ctrl)
+                return A::AddMarker;
+            break;
+        case Qt::Key_PageDown:
+            if (none)
+                return A::NextMarker;
+            break;
+        case Qt::Key_PageUp:
+            if (none)
+                return A::PreviousMarker;
             break;
         default:
             break;
@@ -166,6 +178,9 @@ std::vector<ShortcutLine> shortcutList() {
         {tr("Ctrl+Shift+Down / Ctrl+Shift+Up"),
          tr("Move the last set loop end 100 ms earlier / later")},
         {tr("M"), tr("Metronome on / off")},
+        {tr("Ctrl+M"), tr("Add a marker here")},
+        {tr("PgDn / PgUp"), tr("Next / previous marker")},
+        {tr("Shift+L"), tr("Loop from the marker here to the next one")},
         {tr("Ctrl+O"), tr("Open music")},
         {tr("Ctrl+Shift+O / Ctrl+S"), tr("Open / save a practice settings file")},
         {tr("Ctrl+E"), tr("Export the altered music")},

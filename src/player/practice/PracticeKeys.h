@@ -30,6 +30,10 @@ enum class PracticeAction {
     NudgeBack100,
     NudgeForward100,
     ToggleMetronome,
+    AddMarker,
+    NextMarker,
+    PreviousMarker,
+    LoopToNextMarker,
 };
 
 namespace practicekeys {

@@ -1,5 +1,5 @@
-// What the practice tools are set to: the A-B loop, the speed trainer and the count-in. Kept in
-// practice settings files beside the sound controls.
+// What the practice tools are set to: the A-B loop, the speed trainer, the count-in and the
+// markers. Kept in practice settings files beside the sound controls.
 #ifndef TONVERA_PLAYER_PRACTICE_PRACTICESETUP_H
 #define TONVERA_PLAYER_PRACTICE_PRACTICESETUP_H
 
@@ -34,6 +34,13 @@ struct CountIn {
     int beatsPerBar = 4;
     bool everyPass = false;
     bool operator==(const CountIn&) const = default;
+};
+
+// A named place in the music, in seconds.
+struct Marker {
+    double seconds = 0.0;
+    QString name;
+    bool operator==(const Marker&) const = default;
 };
 
 namespace practicesetup {

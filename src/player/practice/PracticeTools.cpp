@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -25,6 +26,7 @@
 #include "player/DisplayFormat.h"
 #include "player/TonveraAppDelegate.h"
 #include "player/practice/KeyboardShortcutsWindow.h"
+#include "player/practice/MarkerTools.h"
 #include "player/practice/TrainerDialog.h"
 #include "ui/NumberText.h"
 #include "ui/ValueSlider.h"
@@ -48,6 +50,10 @@ QString timeText(double seconds) {
 
 PracticeTools::PracticeTools(TonveraAppDelegate& controller)
     : QObject(nullptr), controller_(controller) {
+    markers_ = std::make_unique<MarkerTools>(
+        engine(), controller_.window(),
+        MarkerTools::Actions{[this](double seconds) { seekTo(seconds); },
+                             [this](const LoopRange& range) { loopBetween(range); }});
     buildRow();
     buildMenus();
     showLoop();
@@ -101,11 +107,40 @@ void PracticeTools::buildRow() {
     connect(buttonClear_, &QPushButton::clicked, this, &PracticeTools::clearLoop);
     loopLabel_ = new QLabel(group_);
     loopLabel_->setObjectName(QStringLiteral("labelLoop"));
-    for (QWidget* widget : std::initializer_list<QWidget*>{buttonA_, buttonB_, buttonLoop_,
-                                                           buttonClear_, loopLabel_}) {
+    // The ends in seconds, to be read and typed exactly; shown while a loop is set.
+    const auto endField = [this](const QString& name, const QString& tip, bool isEnd) {
+        auto* field = new QLineEdit(group_);
+        field->setObjectName(name);
+        field->setToolTip(tip);
+        field->setMaximumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("00000.00")));
+        connect(field, &QLineEdit::editingFinished, this,
+                [this, field, isEnd] { typedLoopEnd(field, isEnd); });
+        return field;
+    };
+    fieldA_ = endField(QStringLiteral("fieldLoopStart"), tr("Loop start in seconds"), false);
+    fieldB_ = endField(QStringLiteral("fieldLoopEnd"), tr("Loop end in seconds"), true);
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             buttonA_, buttonB_, buttonLoop_, buttonClear_, loopLabel_, fieldA_, fieldB_}) {
         loopRow->addWidget(widget);
     }
     loopRow->addStretch(1);
+    auto* addMarker = new QPushButton(tr("Add &Marker"), group_);
+    addMarker->setToolTip(tr("A marker at the heard place (Ctrl+M)"));
+    connect(addMarker, &QPushButton::clicked, markers_.get(), &MarkerTools::add);
+    auto* listMarkers = new QPushButton(tr("Markers..."), group_);
+    listMarkers->setObjectName(QStringLiteral("buttonMarkers"));
+    listMarkers->setToolTip(tr("Name, delete and loop between the markers"));
+    connect(listMarkers, &QPushButton::clicked, markers_.get(), &MarkerTools::showList);
+    loopRow->addWidget(addMarker);
+    loopRow->addWidget(listMarkers);
+
+    // Seconds with tenths beside the time display, while a loop asks for that precision.
+    positionSeconds_ = new QLabel(window);
+    positionSeconds_->setObjectName(QStringLiteral("labelPositionSeconds"));
+    positionSeconds_->setToolTip(tr("The position in seconds of the music"));
+    if (auto* transport = window->findChild<QBoxLayout*>(QStringLiteral("layoutTransport"))) {
+        transport->addWidget(positionSeconds_);
+    }
 
     buttonTrainer_ = new QPushButton(tr("Trainer..."), group_);
     buttonTrainer_->setToolTip(tr("Start the loop slow and let it speed up"));
@@ -171,6 +206,17 @@ void PracticeTools::buildMenus() {
     practice->addSeparator();
     connect(practice->addAction(tr("Speed &Trainer...")), &QAction::triggered, this,
             &PracticeTools::menuTrainer);
+    practice->addSeparator();
+    connect(practice->addAction(tr("Add &Marker\tCtrl+M")), &QAction::triggered, markers_.get(),
+            &MarkerTools::add);
+    connect(practice->addAction(tr("&Next Marker\tPgDown")), &QAction::triggered, markers_.get(),
+            &MarkerTools::next);
+    connect(practice->addAction(tr("&Previous Marker\tPgUp")), &QAction::triggered, markers_.get(),
+            &MarkerTools::previous);
+    connect(practice->addAction(tr("Loop to Next Mar&ker\tShift+L")), &QAction::triggered,
+            markers_.get(), &MarkerTools::loopToNext);
+    connect(practice->addAction(tr("Mar&kers...")), &QAction::triggered, markers_.get(),
+            &MarkerTools::showList);
 
     // File › Export Loop…, right after the whole export.
     exportLoopAction_ = new QAction(tr("Export Loo&p..."), this);
@@ -277,6 +323,18 @@ void PracticeTools::perform(PracticeAction action) {
         case A::ToggleMetronome:
             toggleMetronome();
             break;
+        case A::AddMarker:
+            markers_->add();
+            break;
+        case A::NextMarker:
+            markers_->next();
+            break;
+        case A::PreviousMarker:
+            markers_->previous();
+            break;
+        case A::LoopToNextMarker:
+            markers_->loopToNext();
+            break;
     }
 }
 
@@ -288,6 +346,7 @@ void PracticeTools::musicOpened() {
     trainer_.on = false;
     playStartedAt_ = 0.0;
     countInPending_ = false;
+    markers_->set({});
     showLoop();
     showTrainer();
 }
@@ -360,6 +419,7 @@ void PracticeTools::musicPaused() {
 }
 
 void PracticeTools::tick() {
+    showPositionSeconds();
     if (!trainer_.on) {
         return;
     }
@@ -445,6 +505,56 @@ void PracticeTools::nudge(double seconds) {
     applyLoop();
 }
 
+void PracticeTools::loopBetween(const LoopRange& range) {
+    if (!range.isSet() || !engine().musicAvailable()) {
+        QApplication::beep();
+        return;
+    }
+    loop_ = LoopRange{range.start, range.end, true};
+    nudgeEnd_ = true;
+    applyLoop();
+    seekTo(loop_.start);
+}
+
+void PracticeTools::typedLoopEnd(QLineEdit* field, bool isEnd) {
+    if (!field->isModified()) {
+        return;
+    }
+    field->setModified(false);
+    bool number = false;
+    const double value = QLocale::c().toDouble(
+        field->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.')), &number);
+    const std::optional<double> typed =
+        number && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+    const double length = engine().lengthSeconds();
+    LoopRange changed = loop_;
+    (isEnd ? changed.end : changed.start) = typed.value_or(-1.0);
+    // A typed end keeps the loop a passage inside the song; anything else is refused.
+    if (!typed || changed.start < 0.0 || changed.end > length ||
+        changed.end < changed.start + kShortestLoopSeconds) {
+        console("loop: %s is no %s for this loop", qUtf8Printable(field->text()),
+                isEnd ? "end" : "start");
+        QApplication::beep();
+        showLoop();
+        return;
+    }
+    loop_ = changed;
+    nudgeEnd_ = isEnd;
+    applyLoop();
+    const double here = engine().positionSeconds();
+    if (loop_.on && (here < loop_.start || here >= loop_.end)) {
+        seekTo(loop_.start);
+    }
+}
+
+void PracticeTools::showPositionSeconds() {
+    const bool shown = loop_.isSet() && engine().musicAvailable();
+    positionSeconds_->setVisible(shown);
+    if (shown) {
+        positionSeconds_->setText(display::secondsText(engine().positionSeconds()));
+    }
+}
+
 void PracticeTools::backToStart() {
     seekTo(loop_.on && loop_.isSet() ? loop_.start : playStartedAt_);
 }
@@ -483,6 +593,16 @@ void PracticeTools::showLoop() {
         text = tr("No loop");
     }
     loopLabel_->setText(text);
+    fieldA_->setVisible(shown);
+    fieldB_->setVisible(shown);
+    for (QLineEdit* field : {fieldA_, fieldB_}) {
+        if (!(field->hasFocus() && field->isModified())) {
+            const double end = field == fieldA_ ? loop_.start : loop_.end;
+            field->setText(QString::number(end, 'f', 3));
+            field->setModified(false);
+        }
+    }
+    showPositionSeconds();
     buttonLoop_->setChecked(loop_.on);
     loopAction_->setChecked(loop_.on);
     exportLoopAction_->setEnabled(loop_.isSet() && !exporting_);

@@ -11,11 +11,14 @@
 
 #include <QObject>
 #include <QPointer>
+#include <memory>
 
 #include "player/practice/PracticeKeys.h"
 #include "player/practice/PracticeSetup.h"
 
 class KeyboardShortcutsWindow;
+class MarkerTools;
+class QLineEdit;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -58,6 +61,8 @@ class PracticeTools : public QObject {
     void setLoopEnd();
     void setLoopOn(bool on);
     void clearLoop();
+    // Sets the loop to `range`, on, and plays from its start.
+    void loopBetween(const LoopRange& range);
     // Moves the loop end set last by `seconds` (negative: earlier).
     void nudge(double seconds);
     void backToStart();
@@ -76,10 +81,15 @@ class PracticeTools : public QObject {
     // A stored set-up applied to the music just opened; a running trainer starts again.
     void apply(const LoopRange& loop, const TrainerPlan& trainer, const CountIn& countIn);
 
+    MarkerTools& markers() const { return *markers_; }
+
     // ---- outlets for tests and the window
     QGroupBox* group() const { return group_; }
     QLabel* loopLabel() const { return loopLabel_; }
     QLabel* trainerLabel() const { return trainerLabel_; }
+    QLineEdit* loopStartField() const { return fieldA_; }
+    QLineEdit* loopEndField() const { return fieldB_; }
+    QLabel* positionSecondsLabel() const { return positionSeconds_; }
     QComboBox* countInBox() const { return countInBox_; }
     QComboBox* meterBox() const { return meterBox_; }
     QCheckBox* everyPassBox() const { return everyPassBox_; }
@@ -103,6 +113,9 @@ class PracticeTools : public QObject {
     void applyPassCountIn();
     void showLoop();
     void showTrainer();
+    // A typed loop end taken (or refused, and the field shows the end again).
+    void typedLoopEnd(QLineEdit* field, bool isEnd);
+    void showPositionSeconds();
     // The interval of the metronome's BPM field; nullopt when it holds no beat rate.
     std::optional<double> beatInterval() const;
 
@@ -124,6 +137,9 @@ class PracticeTools : public QObject {
     QPushButton* buttonClear_ = nullptr;
     QPushButton* buttonTrainer_ = nullptr;
     QLabel* loopLabel_ = nullptr;
+    QLineEdit* fieldA_ = nullptr;
+    QLineEdit* fieldB_ = nullptr;
+    QLabel* positionSeconds_ = nullptr;
     QLabel* trainerLabel_ = nullptr;
     QComboBox* countInBox_ = nullptr;
     QComboBox* meterBox_ = nullptr;
@@ -134,6 +150,7 @@ class PracticeTools : public QObject {
     bool exporting_ = false;
     QAction* shortcutsAction_ = nullptr;
     QPointer<KeyboardShortcutsWindow> shortcutsWindow_;
+    std::unique_ptr<MarkerTools> markers_;
 };
 
 #endif

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 #include <optional>
+#include <vector>
 
 #include "player/practice/PracticeSetup.h"
 
@@ -32,6 +33,10 @@ inline constexpr char kTrainerOn[] = "TRAINER_ON";
 inline constexpr char kCountInBars[] = "COUNT_IN_BARS";
 inline constexpr char kCountInBeatsPerBar[] = "COUNT_IN_BEATS_PER_BAR";
 inline constexpr char kCountInEveryPass[] = "COUNT_IN_EVERY_PASS";
+// An array of dictionaries, one a marker, in time order.
+inline constexpr char kMarkers[] = "MARKERS";
+inline constexpr char kMarkerTime[] = "TIME";  // seconds of the music, a real
+inline constexpr char kMarkerName[] = "NAME";
 }  // namespace practicekeys
 
 inline constexpr char kPracticeSettingsExtension[] = "sps";
@@ -54,6 +59,7 @@ struct PracticeSettings {
     std::optional<LoopRange> loop{};
     std::optional<TrainerPlan> trainer{};
     std::optional<CountIn> countIn{};
+    std::optional<std::vector<Marker>> markers{};
 };
 
 #endif

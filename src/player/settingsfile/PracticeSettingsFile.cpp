@@ -16,6 +16,7 @@
 #include <memory>
 #include <utility>
 
+#include "player/practice/Markers.h"
 #include "player/settingsfile/AtomicFileWrite.h"
 #include "player/settingsfile/PlistPrecheck.h"
 #include "ui/NumberText.h"
@@ -168,6 +169,28 @@ bool hasAny(plist_t dict, std::initializer_list<const char*> keys) {
     return false;
 }
 
+// Entries that are no marker (not a dictionary, no time, a time that is no place in music) are
+// left out; a missing name gets one when the markers are put to use.
+void readMarkers(plist_t dict, PracticeSettings& s) {
+    namespace k = practicekeys;
+    plist_t array = itemOf(dict, k::kMarkers);
+    if (typeOf(array) != PLIST_ARRAY)
+        return;
+    std::vector<Marker> list;
+    const std::uint32_t count = plist_array_get_size(array);
+    for (std::uint32_t i = 0; i < count && list.size() < markers::kMostMarkers; ++i) {
+        plist_t entry = plist_array_get_item(array, i);
+        if (typeOf(entry) != PLIST_DICT || itemOf(entry, k::kMarkerTime) == nullptr)
+            continue;
+        const double seconds = realFor(entry, k::kMarkerTime);
+        if (!(seconds >= 0.0) || !std::isfinite(seconds))
+            continue;
+        plist_t name = itemOf(entry, k::kMarkerName);
+        list.push_back(Marker{seconds, typeOf(name) == PLIST_STRING ? stringOf(name) : QString()});
+    }
+    s.markers = std::move(list);
+}
+
 // The practice tools' keys, each group read only when one of its keys is there. Values that
 // make no sense (a loop ending before it starts, NaN) read as no such tool.
 void readPracticeTools(plist_t dict, PracticeSettings& s) {
@@ -199,6 +222,7 @@ void readPracticeTools(plist_t dict, PracticeSettings& s) {
             s.countIn = countIn;
         }
     }
+    readMarkers(dict, s);
 }
 
 PracticeSettings settingsOf(plist_t dict) {
@@ -358,6 +382,13 @@ QString PracticeSettingsFile::unstorable(const PracticeSettings& settings) {
                 .arg(QLatin1String(key), QString::number(value));
         }
     }
+    for (const Marker& marker : settings.markers.value_or(std::vector<Marker>{})) {
+        if (!storableReal(marker.seconds) || marker.name.contains(QChar(u'\0')) ||
+            !marker.name.isValidUtf16()) {
+            return QStringLiteral("The marker \"%1\" cannot be stored in a settings file.")
+                .arg(marker.name);
+        }
+    }
     return QString();
 }
 
@@ -406,6 +437,17 @@ QByteArray PracticeSettingsFile::toXml(const PracticeSettings& settings) {
         integer(k::kCountInBars, countIn->bars);
         integer(k::kCountInBeatsPerBar, countIn->beatsPerBar);
         integer(k::kCountInEveryPass, countIn->everyPass ? 1 : 0);
+    }
+    if (const auto& markers = settings.markers; markers && !markers->empty()) {
+        plist_t array = plist_new_array();
+        for (const Marker& marker : *markers) {
+            plist_t entry = plist_new_dict();
+            plist_dict_set_item(entry, k::kMarkerTime, plist_new_real(marker.seconds));
+            plist_dict_set_item(entry, k::kMarkerName,
+                                plist_new_string(marker.name.toUtf8().constData()));
+            plist_array_append_item(array, entry);
+        }
+        plist_dict_set_item(dict.get(), k::kMarkers, array);
     }
 
     char* xml = nullptr;

@@ -1,0 +1,55 @@
+// Builds the overview of one music file on a thread of its own, so the window stays live and the
+// music plays while a long file is read: first from the cache, else by decoding the whole file
+// (and then into the cache).
+//
+// Threads: made, polled and destroyed on one thread (the window's). The worker thread only calls
+// the cache functions it was given and writes the progress and the result, which the owner reads
+// through progress() and take(). Destroying the builder stops the worker at its next block and
+// waits for it.
+#ifndef TONVERA_ENGINE_OVERVIEWBUILDER_H
+#define TONVERA_ENGINE_OVERVIEWBUILDER_H
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "engine/OverviewPeaks.h"
+
+class OverviewBuilder {
+  public:
+    // Both run on the worker thread. `load` returns the cache file's bytes (empty when there is
+    // none); `store` keeps new bytes for next time.
+    struct Cache {
+        std::function<std::string()> load;
+        std::function<void(const std::string& bytes)> store;
+    };
+
+    // `key` names the file's version (see overviewpeaks::serialize).
+    OverviewBuilder(std::string utf8Path, std::string key, Cache cache);
+    ~OverviewBuilder();
+    OverviewBuilder(const OverviewBuilder&) = delete;
+    OverviewBuilder& operator=(const OverviewBuilder&) = delete;
+
+    float progress() const { return progress_.load(std::memory_order_relaxed); }
+    bool finished() const { return finished_.load(std::memory_order_acquire); }
+    // Once finished: the overview (nullopt when the file could not be read), or why not.
+    std::optional<OverviewPeaks> take();
+    std::string failure() const;
+
+  private:
+    void run(std::string path, std::string key, Cache cache);
+
+    std::atomic<float> progress_{0.0F};
+    std::atomic<bool> cancel_{false};
+    std::atomic<bool> finished_{false};
+    mutable std::mutex resultLock_;
+    std::optional<OverviewPeaks> result_;
+    std::string failure_;
+    std::thread worker_;  // last: it starts once everything above exists
+};
+
+#endif

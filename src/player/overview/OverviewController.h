@@ -1,0 +1,50 @@
+// Keeps the song overview strip in step with the player: builds the overview of each music file
+// that opens (from the cache folder when it was built before), shows the progress meanwhile, and
+// draws the position, loop and markers on every position tick. A click on the strip moves the
+// music there.
+//
+// Threads: main thread. The building runs on the builder's worker thread, which reads and writes
+// the cache file itself; this object polls it from a timer of the main thread.
+#ifndef TONVERA_PLAYER_OVERVIEW_OVERVIEWCONTROLLER_H
+#define TONVERA_PLAYER_OVERVIEW_OVERVIEWCONTROLLER_H
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+class OverviewBuilder;
+class SongOverview;
+class TonveraAppDelegate;
+
+class OverviewController : public QObject {
+    Q_OBJECT
+
+  public:
+    // The strip goes into the controller's window, above the position slider.
+    explicit OverviewController(TonveraAppDelegate& controller);
+    ~OverviewController() override;
+
+    void musicOpened(const QString& path);
+    void noMusic();
+    void tick();
+
+    SongOverview* view() const { return view_; }
+    // True while an overview is being built.
+    bool building() const { return builder_ != nullptr; }
+
+    // The cache folder, and the file an overview of `path` (as it is now) is kept in.
+    static QString cacheFolder();
+    static QString cacheFile(const QString& path, QString* key);
+
+  private:
+    void poll();
+    void seek(double seconds);
+
+    TonveraAppDelegate& controller_;
+    SongOverview* view_ = nullptr;  // a child of the window (Qt owns it)
+    std::unique_ptr<OverviewBuilder> builder_;
+    QTimer poll_;
+};
+
+#endif

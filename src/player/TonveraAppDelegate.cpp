@@ -24,6 +24,7 @@
 #include "player/FileManagerReveal.h"
 #include "player/PlayerPracticeControls.h"
 #include "player/practice/PracticeTools.h"
+#include "player/recent/RecentFilesMenu.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
 #include "ui/ResourcePaths.h"
 #include "ui/ValueSlider.h"
@@ -87,6 +88,9 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
     setUpMetronomField();
     practiceTools_ = std::make_unique<PracticeTools>(*this);
     practiceControls_ = std::make_unique<PlayerPracticeControls>(*this);
+    recentFiles_ = std::make_unique<RecentFilesMenu>(
+        ui_->menuFile, ui_->menuItemOpenFile, [this](const QString& path) { open(path); },
+        [this](const QString& path) { practiceCommands_->openSettingsFile(path); });
     setPracticeSettingsDialogs(PracticeSettingsDialogs::forWindow(window_.get()));
     fileShower_ = [this](const QString& path) {
         // Made on first use: most runs never reach for the session bus.

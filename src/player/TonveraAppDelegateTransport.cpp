@@ -18,6 +18,7 @@
 #include "player/OpenFailure.h"
 #include "player/TonveraAppDelegate.h"
 #include "player/practice/PracticeTools.h"
+#include "player/recent/RecentFilesMenu.h"
 #include "ui/ResourcePaths.h"
 #include "ui/ValueSlider.h"
 #include "ui_MainWindow.h"
@@ -202,6 +203,7 @@ void TonveraAppDelegate::open(const QString& path) {
     applyKeptSound();
     // One position timer for the whole run: start() on a running timer restarts it.
     updateTimer_.start();
+    recentFiles_->record(path);
 }
 
 void TonveraAppDelegate::showNoMusic() {

@@ -25,6 +25,7 @@
 #include "player/PlayerPracticeControls.h"
 #include "player/overview/OverviewController.h"
 #include "player/practice/PracticeTools.h"
+#include "player/recent/RecentFilesMenu.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
 #include "ui/ResourcePaths.h"
 #include "ui/ValueSlider.h"
@@ -89,6 +90,9 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
     practiceTools_ = std::make_unique<PracticeTools>(*this);
     overview_ = std::make_unique<OverviewController>(*this);
     practiceControls_ = std::make_unique<PlayerPracticeControls>(*this);
+    recentFiles_ = std::make_unique<RecentFilesMenu>(
+        ui_->menuFile, ui_->menuItemOpenFile, [this](const QString& path) { open(path); },
+        [this](const QString& path) { practiceCommands_->openSettingsFile(path); });
     setPracticeSettingsDialogs(PracticeSettingsDialogs::forWindow(window_.get()));
     fileShower_ = [this](const QString& path) {
         // Made on first use: most runs never reach for the session bus.

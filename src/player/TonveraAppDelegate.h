@@ -36,6 +36,7 @@ class QLineEdit;
 class QMainWindow;
 class QMenu;
 class QPushButton;
+class RecentFilesMenu;
 class SoundEngine;
 class SpectrumView;
 class ValueSlider;
@@ -248,6 +249,8 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     std::unique_ptr<OverviewController> overview_;
     std::unique_ptr<PlayerPracticeControls> practiceControls_;
     std::unique_ptr<PracticeSettingsCommands> practiceCommands_;
+    // File › Open Recent; the file menu owns its submenu.
+    std::unique_ptr<RecentFilesMenu> recentFiles_;
 };
 
 #endif

@@ -10,6 +10,7 @@
 #include "player/BpmFieldValidator.h"
 #include "player/PlayerPracticeControls.h"
 #include "player/TonveraAppDelegate.h"
+#include "player/recent/RecentFilesMenu.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
 #include "ui/ResourcePaths.h"
 #include "ui/ValueSlider.h"
@@ -50,8 +51,9 @@ void TonveraAppDelegate::menuClickedSettings() {
 }
 
 void TonveraAppDelegate::setPracticeSettingsDialogs(PracticeSettingsDialogs dialogs) {
-    practiceCommands_ =
-        std::make_unique<PracticeSettingsCommands>(*practiceControls_, std::move(dialogs));
+    practiceCommands_ = std::make_unique<PracticeSettingsCommands>(
+        *practiceControls_, std::move(dialogs),
+        [this](const QString& path) { recentFiles_->record(path); });
 }
 
 void TonveraAppDelegate::menuSaveSettingsFile() {

@@ -19,6 +19,7 @@
 #include "player/TonveraAppDelegate.h"
 #include "player/overview/OverviewController.h"
 #include "player/practice/PracticeTools.h"
+#include "player/recent/RecentFilesMenu.h"
 #include "ui/ResourcePaths.h"
 #include "ui/ValueSlider.h"
 #include "ui_MainWindow.h"
@@ -204,6 +205,7 @@ void TonveraAppDelegate::open(const QString& path) {
     applyKeptSound();
     // One position timer for the whole run: start() on a running timer restarts it.
     updateTimer_.start();
+    recentFiles_->record(path);
 }
 
 void TonveraAppDelegate::showNoMusic() {

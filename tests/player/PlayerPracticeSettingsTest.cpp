@@ -10,8 +10,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <future>
 #include <utility>
 #include <vector>
@@ -407,4 +409,52 @@ TEST_F(PlayerPracticeSettingsTest, TheToolsInUseAreKeptAndAFileWithoutThemStaysA
     load();
     EXPECT_FALSE(tools.loop().isSet());
     EXPECT_FALSE(tools.trainer().on);
+}
+
+TEST_F(PlayerPracticeSettingsTest, OpenRecentReopensMusicAndSettingsFilesAndGreysOutMissingOnes) {
+    const QString music = wav("piece.wav", 6.0, 48000);
+    practiceSetUp(music);
+    saveAnswer_ = settingsPath("piece.sps");
+    save();
+    const QString gone = wav("gone & lost.wav", 1.0);
+    d().open(gone);
+    ASSERT_TRUE(QFile::remove(gone));
+
+    auto* recent = d().window()->findChild<QMenu*>("menuOpenRecent");
+    ASSERT_NE(recent, nullptr);
+    auto shown = [recent] {
+        emit recent->aboutToShow();
+        return recent->actions();
+    };
+    QList<QAction*> items = shown();
+    ASSERT_GE(items.size(), 5);
+    EXPECT_EQ(items[0]->text(), "&1 gone && lost.wav");
+    EXPECT_FALSE(items[0]->isEnabled());
+    EXPECT_EQ(items[1]->text(), "&2 piece.sps");
+    EXPECT_EQ(items[1]->toolTip(), settingsPath("piece.sps"));
+    EXPECT_TRUE(items[1]->isEnabled());
+    EXPECT_EQ(items[2]->toolTip(), music);
+    EXPECT_TRUE(items.at(items.size() - 2)->isSeparator());
+    EXPECT_EQ(items.back()->text(), "Clear Menu");
+
+    // A settings file opens as the settings command opens the file its panel gave.
+    changeEverything();
+    items[1]->trigger();
+    EXPECT_EQ(openPanels_, 0);
+    ASSERT_EQ(questions_.size(), 1U);
+    expectThePracticeSetUp();
+
+    d().open(wav("other.wav", 1.0));
+    items = shown();
+    const auto entry = std::find_if(items.begin(), items.end(),
+                                    [&music](QAction* a) { return a->toolTip() == music; });
+    ASSERT_NE(entry, items.end());
+    (*entry)->trigger();
+    EXPECT_EQ(QString::fromStdString(engine_.musicFile()), music);
+    EXPECT_EQ(shown().front()->toolTip(), music) << "a reopened file moves to the top";
+
+    shown().back()->trigger();
+    items = shown();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_FALSE(items.back()->isEnabled());
 }

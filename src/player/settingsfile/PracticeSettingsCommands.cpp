@@ -24,8 +24,9 @@ QString shownPath(const std::optional<QString>& path) {
 }  // namespace
 
 PracticeSettingsCommands::PracticeSettingsCommands(PracticeControls& controls,
-                                                   PracticeSettingsDialogs dialogs)
-    : controls_(controls), dialogs_(std::move(dialogs)) {}
+                                                   PracticeSettingsDialogs dialogs,
+                                                   FileUsed fileUsed)
+    : controls_(controls), dialogs_(std::move(dialogs)), fileUsed_(std::move(fileUsed)) {}
 
 QString PracticeSettingsCommands::withSettingsExtension(const QString& path) {
     const QString suffix = QFileInfo(path).suffix();
@@ -66,16 +67,23 @@ void PracticeSettingsCommands::menuSaveSettingsFile() {
         return;
     }
     console("saved settings file to : %s", utf8(path).constData());
+    if (fileUsed_) {
+        fileUsed_(path);
+    }
 }
 
 void PracticeSettingsCommands::menuOpenSettingsFile() {
-    const PracticeControlsLock lock(controls_);
     const QString path =
         dialogs_.chooseFileToOpen(FilePanel{QStringLiteral("open settings file"), QString(),
                                             QLatin1String(kPracticeSettingsExtension)});
     if (path.isEmpty()) {
         return;
     }
+    openSettingsFile(path);
+}
+
+void PracticeSettingsCommands::openSettingsFile(const QString& path) {
+    const PracticeControlsLock lock(controls_);
     const PracticeSettingsReadResult read = PracticeSettingsFile::read(path);
     if (!read.settings) {
         // Applying what could not be read would zero every control and could drop the music.
@@ -96,6 +104,9 @@ void PracticeSettingsCommands::menuOpenSettingsFile() {
         loadSettingsFile(settings, answer == kAnswerYes);
     } else {
         loadSettingsFile(settings, true);
+    }
+    if (fileUsed_) {
+        fileUsed_(path);
     }
 }
 

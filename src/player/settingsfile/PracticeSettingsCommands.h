@@ -38,7 +38,11 @@ struct PracticeSettingsDialogs {
 
 class PracticeSettingsCommands {
   public:
-    PracticeSettingsCommands(PracticeControls& controls, PracticeSettingsDialogs dialogs);
+    // Told about each settings file that was saved or opened, for the recent files.
+    using FileUsed = std::function<void(const QString& path)>;
+
+    PracticeSettingsCommands(PracticeControls& controls, PracticeSettingsDialogs dialogs,
+                             FileUsed fileUsed = {});
 
     // Saves the current set-up to a file the user chooses. Without open music nothing is saved
     // and the user is told why; a failed write is reported and leaves any previous file intact.
@@ -47,6 +51,8 @@ class PracticeSettingsCommands {
     // should replace it. A file that cannot be read, or is not a settings file, is reported and
     // changes nothing.
     void menuOpenSettingsFile();
+    // What menuOpenSettingsFile does once the panel has given it `path`.
+    void openSettingsFile(const QString& path);
     // Applies settings read from a file (see PracticeSettingsApplier::apply).
     void loadSettingsFile(const PracticeSettings& settings, bool overloadMusic);
 
@@ -57,6 +63,7 @@ class PracticeSettingsCommands {
   private:
     PracticeControls& controls_;
     PracticeSettingsDialogs dialogs_;
+    FileUsed fileUsed_;
 };
 
 #endif

@@ -64,7 +64,10 @@ OverviewController::OverviewController(TonveraAppDelegate& controller)
     auto* main = qobject_cast<QBoxLayout*>(window->centralWidget()->layout());
     auto* transport = window->findChild<QBoxLayout*>(QStringLiteral("layoutTransport"));
     if (main != nullptr && transport != nullptr) {
-        main->insertWidget(main->indexOf(transport), view_);
+        // A little air between it and the spectrum above, which is black too.
+        const int at = main->indexOf(transport);
+        main->insertSpacing(at, 4);
+        main->insertWidget(at + 1, view_);
     }
     connect(view_, &SongOverview::seekRequested, this, &OverviewController::seek);
     poll_.setInterval(kPollMs);

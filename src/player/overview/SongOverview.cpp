@@ -113,19 +113,6 @@ void SongOverview::paintEvent(QPaintEvent* /*event*/) {
     painter.fillRect(rect(), kBackground);
     const int w = width();
     const int h = height();
-    const bool hasLoop = marks_.loopEnd > marks_.loopStart && marks_.length > 0.0;
-    if (hasLoop) {
-        const double a = xOf(marks_.loopStart);
-        const double b = xOf(marks_.loopEnd);
-        QColor band = kLoop;
-        if (!marks_.loopOn)
-            band.setAlpha(band.alpha() / 2);
-        painter.fillRect(QRectF(a, 0, std::max(1.0, b - a), h), band);
-        painter.setPen(QPen(kLoopEdge, 1));
-        painter.drawLine(QLineF(a, 0, a, h));
-        painter.drawLine(QLineF(b, 0, b, h));
-    }
-
     if (peaks_ && !columns_.empty()) {
         const int lanes = peaks_->lanes;
         const double laneHeight = static_cast<double>(h) / lanes;
@@ -139,6 +126,20 @@ void SongOverview::paintEvent(QPaintEvent* /*event*/) {
                 painter.drawLine(QLineF(column + 0.5, centre - half, column + 0.5, centre + half));
             }
         }
+    }
+
+    // Over the waveform, so the passage's own peaks show tinted.
+    const bool hasLoop = marks_.loopEnd > marks_.loopStart && marks_.length > 0.0;
+    if (hasLoop) {
+        const double a = xOf(marks_.loopStart);
+        const double b = xOf(marks_.loopEnd);
+        QColor band = kLoop;
+        if (!marks_.loopOn)
+            band.setAlpha(band.alpha() / 2);
+        painter.fillRect(QRectF(a, 0, std::max(1.0, b - a), h), band);
+        painter.setPen(QPen(kLoopEdge, 1));
+        painter.drawLine(QLineF(a, 0, a, h));
+        painter.drawLine(QLineF(b, 0, b, h));
     }
 
     painter.setPen(QPen(kMarker, 1));

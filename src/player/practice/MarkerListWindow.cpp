@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableWidget>
 
 #include "player/DisplayFormat.h"
@@ -41,6 +42,10 @@ MarkerListWindow::MarkerListWindow(QWidget* parent) : QDialog(parent) {
     connect(loop, &QPushButton::clicked, this, withSelected(&MarkerListWindow::loopFrom));
     connect(remove, &QPushButton::clicked, this, withSelected(&MarkerListWindow::removed));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
+    // On the table alone, so Delete in a name being edited deletes a letter, not the marker.
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, table_);
+    deleteKey->setContext(Qt::WidgetShortcut);
+    connect(deleteKey, &QShortcut::activated, this, withSelected(&MarkerListWindow::removed));
     connect(table_, &QTableWidget::cellActivated, this, [this](int row, int column) {
         if (column == 0)
             emit goTo(static_cast<std::size_t>(row));

@@ -5,7 +5,8 @@
 // Threads: made, polled and destroyed on one thread (the window's). The worker thread only calls
 // the cache functions it was given and writes the progress and the result, which the owner reads
 // through progress() and take(). Destroying the builder stops the worker at its next block and
-// waits for it.
+// waits for it; cancel() asks it to stop without waiting, so an owner that must not wait (a
+// window) can let it finish in the background and destroy it once finished().
 #ifndef TONVERA_ENGINE_OVERVIEWBUILDER_H
 #define TONVERA_ENGINE_OVERVIEWBUILDER_H
 
@@ -34,6 +35,7 @@ class OverviewBuilder {
     OverviewBuilder(const OverviewBuilder&) = delete;
     OverviewBuilder& operator=(const OverviewBuilder&) = delete;
 
+    void cancel() { cancel_.store(true, std::memory_order_relaxed); }
     float progress() const { return progress_.load(std::memory_order_relaxed); }
     bool finished() const { return finished_.load(std::memory_order_acquire); }
     // Once finished: the overview (nullopt when the file could not be read), or why not.

@@ -92,8 +92,16 @@ QString OverviewController::cacheFile(const QString& path, QString* key) {
            QStringLiteral(".peaks");
 }
 
+void OverviewController::retire() {
+    if (builder_) {
+        builder_->cancel();
+        retired_.push_back(std::move(builder_));
+    }
+    std::erase_if(retired_, [](const auto& builder) { return builder->finished(); });
+}
+
 void OverviewController::musicOpened(const QString& path) {
-    builder_.reset();
+    retire();
     view_->setPeaks(nullptr);
     view_->setMessage(QString());
     QString key;
@@ -110,8 +118,11 @@ void OverviewController::musicOpened(const QString& path) {
 }
 
 void OverviewController::noMusic() {
-    builder_.reset();
-    poll_.stop();
+    retire();
+    if (retired_.empty())
+        poll_.stop();
+    else
+        poll_.start();  // to drop them once they have stopped
     view_->setProgress(std::nullopt);
     view_->setPeaks(nullptr);
     view_->setMessage(QString());
@@ -119,8 +130,10 @@ void OverviewController::noMusic() {
 }
 
 void OverviewController::poll() {
+    std::erase_if(retired_, [](const auto& builder) { return builder->finished(); });
     if (!builder_) {
-        poll_.stop();
+        if (retired_.empty())
+            poll_.stop();
         return;
     }
     if (!builder_->finished()) {
@@ -130,7 +143,8 @@ void OverviewController::poll() {
     std::optional<OverviewPeaks> peaks = builder_->take();
     const std::string why = builder_->failure();
     builder_.reset();
-    poll_.stop();
+    if (retired_.empty())
+        poll_.stop();
     view_->setProgress(std::nullopt);
     if (peaks) {
         view_->setPeaks(std::make_shared<const OverviewPeaks>(std::move(*peaks)));

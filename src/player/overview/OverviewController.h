@@ -12,6 +12,7 @@
 #include <QString>
 #include <QTimer>
 #include <memory>
+#include <vector>
 
 class OverviewBuilder;
 class SongOverview;
@@ -40,10 +41,15 @@ class OverviewController : public QObject {
   private:
     void poll();
     void seek(double seconds);
+    void retire();
 
     TonveraAppDelegate& controller_;
     SongOverview* view_ = nullptr;  // a child of the window (Qt owns it)
     std::unique_ptr<OverviewBuilder> builder_;
+    // Builders of music no longer open, told to stop. Opening a file may take its decoder a
+    // while (a container that must be scanned for its length), and the window must not wait for
+    // that: they are dropped once they have finished.
+    std::vector<std::unique_ptr<OverviewBuilder>> retired_;
     QTimer poll_;
 };
 

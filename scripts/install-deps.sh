@@ -8,7 +8,7 @@ packages=(
     g++ cmake ninja-build pkg-config clang-format git
     # libraries
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libavfilter-dev
     librubberband-dev libsoundtouch-dev libsdl2-dev libplist-dev libplist++-dev zlib1g-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev python3 soundstretch rubberband-cli ffmpeg

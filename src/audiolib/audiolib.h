@@ -285,6 +285,24 @@ BOOL TONVERA_ChannelSetLoopCountIn(DWORD handle, DWORD click, DWORD beats, doubl
 // (DWORD)-1 on error.
 DWORD TONVERA_ChannelGetLoopPasses(DWORD handle);
 
+// ---- Tonvera's own: hearing one part ----
+// What a tempo stream does to its output to bring one part forward. channels: 0 stereo,
+// 1 left only, 2 right only, 3 mono, 4 swapped. focus: 0 off, 1 bass, 2 low mids, 3 highs,
+// 4 custom (focusCentre Hz 20..20000 and below half the rate, focusWidth octaves 0.1..6,
+// focusGain dB -30..30). centreCancel: take out what is common to both channels in the voice
+// band. Heard within the frames already rendered; turning the centre cancel on or off starts
+// the stretcher again where it is.
+struct TONVERA_HEARING {
+    DWORD channels;
+    DWORD focus;
+    float focusCentre;
+    float focusWidth;
+    float focusGain;
+    BOOL centreCancel;
+};
+BOOL TONVERA_ChannelSetHearing(DWORD handle, const TONVERA_HEARING* hearing);
+BOOL TONVERA_ChannelGetHearing(DWORD handle, TONVERA_HEARING* hearing);
+
 }  // extern "C"
 
 #endif

@@ -115,6 +115,11 @@ bool SoundEngine::open(const std::string& path) {
     const BASS_BFX_VOLUME doubled{BASS_BFX_CHANALL, 2.0F};
     BASS_FXSetParameters(gain, &doubled);
 
+    // Another recording has its own tuning; the hearing tools stay as the player set them.
+    tuning_.store(0.0F, std::memory_order_relaxed);
+    if (const audiolib::HearingSettings kept = hearing(); !kept.neutral())
+        applyHearing(musicChannel_, kept);
+
     setMusicFile(path);
     log().writef("SoundEngine: opened music file %s in channel: %u", musicFile().c_str(),
                  musicChannel_);
@@ -162,7 +167,8 @@ void SoundEngine::setTempo(float percent) {
 }
 
 void SoundEngine::setPitch(float semitones) {
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH, semitones);
+    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH,
+                             pitchWithTuning(semitones, tuning()));
 }
 
 void SoundEngine::setSamplerate(float hz) {
@@ -184,7 +190,9 @@ float SoundEngine::tempo() const {
     return attribute(musicChannel_, BASS_ATTRIB_TEMPO);
 }
 float SoundEngine::pitch() const {
-    return attribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH);
+    const float heard = attribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH);
+    const float cents = tuning();
+    return cents == 0.0F || musicChannel_ == 0 ? heard : heard - cents / 100.0F;
 }
 float SoundEngine::samplerate() const {
     return attribute(musicChannel_, BASS_ATTRIB_FREQ);

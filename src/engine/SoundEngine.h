@@ -3,8 +3,8 @@
 // spectrum and waveform data of what is sounding.
 //
 // Threads: everything is called on the main thread, except tempo(), pitch(), samplerate(),
-// musicFile(), tempoEngineFlags() and switchToDevice(), which the export worker thread calls
-// too. The audio library
+// tuning(), hearing(), musicFile(), tempoEngineFlags() and switchToDevice(), which the export
+// worker thread calls too. The audio library
 // underneath is thread-safe; musicFile is guarded by its own mutex. spectrumData() and waveData()
 // hold the engine's recursive lock for their whole run; no other operation takes it.
 #ifndef TONVERA_ENGINE_SOUNDENGINE_H
@@ -16,6 +16,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "audiolib/dsp/HearingSettings.h"
 
 // Which stretch engine plays (and exports) the music. Stored in the user's settings as this
 // number: never renumber.
@@ -109,6 +111,21 @@ class SoundEngine {
     bool setLoopCountIn(std::uint32_t click, int beats, double intervalSeconds, int beatsPerBar,
                         bool accent);
 
+    // ---- hearing one part (SoundEngineHearing.cpp)
+    // Cents (-50..50) added to the pitch, so that a recording tuned off A = 440 can be brought
+    // to it; pitch() stays the semitones set. Each newly opened music starts at 0. Any thread.
+    static constexpr float kMaxTuning = 50.0F;
+    bool setTuning(float cents);
+    float tuning() const;
+    // The centre cancel, the channels heard and the focus filter: they stay for every music
+    // opened after. False (nothing changed) when the library refuses them.
+    bool setHearing(const audiolib::HearingSettings& settings);
+    audiolib::HearingSettings hearing() const;
+    // Hands `settings` to a tempo stream of the library (the export's too).
+    static bool applyHearing(std::uint32_t channel, const audiolib::HearingSettings& settings);
+    // The library pitch for `semitones` with `cents` of tuning added, within its range.
+    static float pitchWithTuning(float semitones, float cents);
+
     // One-shot samples: one playback channel per loaded sample; 0 on failure.
     std::uint32_t loadSample(const std::string& path);
     void playSample(std::uint32_t channel);
@@ -126,6 +143,9 @@ class SoundEngine {
     int bassDevice_ = 0;
     std::atomic<SoundQuality> soundQuality_{SoundQuality::Best};
     mutable std::mutex musicFileMutex_;
+    std::atomic<float> tuning_{0.0F};
+    audiolib::HearingSettings hearing_;  // guarded by hearingMutex_
+    mutable std::mutex hearingMutex_;
     std::recursive_mutex dataLock_;
 };
 

@@ -73,6 +73,58 @@ class ProgressPrinter : public SoundExportProtocol {
     int shown_ = -1;
 };
 
+std::optional<audiolib::ChannelChoice> channelChoice(const std::string& text) {
+    using audiolib::ChannelChoice;
+    if (text == "stereo")
+        return ChannelChoice::Stereo;
+    if (text == "left")
+        return ChannelChoice::LeftOnly;
+    if (text == "right")
+        return ChannelChoice::RightOnly;
+    if (text == "mono")
+        return ChannelChoice::Mono;
+    if (text == "swapped")
+        return ChannelChoice::Swapped;
+    return std::nullopt;
+}
+
+// off, bass, low-mids, highs, or custom:HZ:OCTAVES:DB.
+std::optional<audiolib::FocusSpec> focusSpec(const std::string& text) {
+    using audiolib::FocusBand;
+    audiolib::FocusSpec spec;
+    if (text == "off") {
+        spec.band = FocusBand::Off;
+    } else if (text == "bass") {
+        spec.band = FocusBand::Bass;
+    } else if (text == "low-mids") {
+        spec.band = FocusBand::LowMids;
+    } else if (text == "highs") {
+        spec.band = FocusBand::Highs;
+    } else if (text.rfind("custom:", 0) == 0) {
+        std::vector<float> values;
+        std::size_t from = 7;
+        while (from <= text.size()) {
+            const std::size_t colon = std::min(text.find(':', from), text.size());
+            const auto value = number(text.substr(from, colon - from));
+            if (!value)
+                return std::nullopt;
+            values.push_back(*value);
+            from = colon + 1;
+        }
+        if (values.size() != 3)
+            return std::nullopt;
+        spec.band = FocusBand::Custom;
+        spec.centreHz = values[0];
+        spec.widthOctaves = values[1];
+        spec.gainDb = values[2];
+        if (!spec.valid())
+            return std::nullopt;
+    } else {
+        return std::nullopt;
+    }
+    return spec;
+}
+
 std::string nameOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -136,6 +188,28 @@ Request parse(const std::vector<std::string>& arguments) {
                     return invalid("--rate must be a positive number of Hz");
                 request.settings.rate = *parsed;
             }
+        } else if (option == "--tuning") {
+            const auto text = value();
+            const auto parsed = text ? number(*text) : std::nullopt;
+            if (!parsed || std::fabs(*parsed) > SoundEngine::kMaxTuning)
+                return invalid("--tuning must lie between -50 and 50 (cents)");
+            request.settings.tuning = *parsed;
+        } else if (option == "--channels") {
+            const auto text = value();
+            const auto choice = text ? channelChoice(*text) : std::nullopt;
+            if (!choice)
+                return invalid("--channels must be stereo, left, right, mono or swapped");
+            request.settings.hearing.channels = *choice;
+        } else if (option == "--focus") {
+            const auto text = value();
+            const auto spec = text ? focusSpec(*text) : std::nullopt;
+            if (!spec)
+                return invalid(
+                    "--focus must be off, bass, low-mids, highs or custom:HZ:OCTAVES:DB "
+                    "(20 to 20000 Hz, 0.1 to 6 octaves, -30 to 30 dB)");
+            request.settings.hearing.focus = *spec;
+        } else if (option == "--centre-cancel" || option == "--center-cancel") {
+            request.settings.hearing.centreCancel = true;
         } else if (option == "--quality") {
             const auto text = value();
             if (text && *text == "best") {
@@ -170,7 +244,10 @@ Request parse(const std::vector<std::string>& arguments) {
 std::string usage(const std::string& program) {
     return "Usage: " + program + " [FILE]\n" + "       " + program +
            " --export OUT [--tempo PERCENT] [--pitch SEMITONES] [--rate HZ]\n" +
-           "               [--quality best|light] IN\n" + "       " + program +
+           "               [--tuning CENTS] [--focus BAND] [--centre-cancel]\n"
+           "               [--channels stereo|left|right|mono|swapped] [--quality best|light] "
+           "IN\n" +
+           "       " + program +
            " --help\n"
            "\n"
            "Without options Tonvera opens its window, with FILE (a music file or a .sps practice\n"
@@ -182,6 +259,12 @@ std::string usage(const std::string& program) {
            "  --tempo PERCENT     tempo change, same key: -95 to 5000 (-25 plays at 75 %)\n"
            "  --pitch SEMITONES   key change, same speed: -60 to 60, fractions allowed\n"
            "  --rate HZ           playback rate (speed and key together); default: the file's own\n"
+           "  --tuning CENTS      fine tuning added to the pitch: -50 to 50\n"
+           "  --focus BAND        off, bass, low-mids, highs, or custom:HZ:OCTAVES:DB (a band of\n"
+           "                      your own: its centre, width and gain)\n"
+           "  --centre-cancel     turn down what sits in the middle of the stereo image (the "
+           "lead)\n"
+           "  --channels WHICH    stereo, left, right, mono or swapped; default: stereo\n"
            "  --quality best|light  stretch engine; default: the one chosen in Settings\n"
            "  -h, --help          show this help and exit\n"
            "\n"

@@ -1,6 +1,7 @@
-// `tonvera --export OUT [--tempo PERCENT] [--pitch SEMITONES] [--rate HZ] [--quality best|light]
-// IN`: renders IN into OUT through the same SoundExporter as the export command, with no window
-// and no sound device, progress on stderr, and an exit status for scripts.
+// `tonvera --export OUT [--tempo PERCENT] [--pitch SEMITONES] [--rate HZ] [--tuning CENTS]
+// [--focus BAND] [--centre-cancel] [--channels WHICH] [--quality best|light] IN`: renders IN into
+// OUT through the same SoundExporter as the export command, with no window and no sound device,
+// progress on stderr, and an exit status for scripts.
 #ifndef TONVERA_EXPORT_COMMANDLINEEXPORT_H
 #define TONVERA_EXPORT_COMMANDLINEEXPORT_H
 

@@ -40,6 +40,8 @@ bool SoundExporter::prepare() {
     ExportSettings settings;
     settings.tempo = engine_->tempo();
     settings.pitch = engine_->pitch();
+    settings.tuning = engine_->tuning();
+    settings.hearing = engine_->hearing();
     settings.rate = engine_->samplerate();
     // The file and the engine choice are taken where the stream is made, below.
     return prepareLocked(settings, true);
@@ -55,6 +57,8 @@ bool SoundExporter::prepareLocked(const ExportSettings& settings, bool fromEngin
     failure_.clear();
     mf_Tempo = settings.tempo;
     mf_Pitch = settings.pitch;
+    tuning_ = settings.tuning;
+    hearing_ = settings.hearing;
     mf_Rate = settings.rate.value_or(0.0F);
 
     console("SoundExporter.prepare: bass set config");
@@ -161,8 +165,18 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
     // higher rate so comes out faster and higher, as live playback sounds, in a standard file.
     BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO, mf_Tempo);
     log().writef("SoundExport: tempo %f", static_cast<double>(mf_Tempo));
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH, mf_Pitch);
+    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH,
+                             SoundEngine::pitchWithTuning(mf_Pitch, tuning_));
     log().writef("SoundExport: pitch %f", static_cast<double>(mf_Pitch));
+    if (tuning_ != 0.0F)
+        log().writef("SoundExport: tuning %f cents", static_cast<double>(tuning_));
+    if (!hearing_.neutral()) {
+        // The export hears the music as it plays: the same stage on the same tempo stream.
+        const bool applied = SoundEngine::applyHearing(musicChannel_, hearing_);
+        log().writef("SoundExport: hearing channels %d focus %d centre cancel %d%s",
+                     static_cast<int>(hearing_.channels), static_cast<int>(hearing_.focus.band),
+                     hearing_.centreCancel ? 1 : 0, applied ? "" : " (refused)");
+    }
     BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_FREQ, mf_Rate);
     log().writef("SoundExport: rate %f", static_cast<double>(mf_Rate));
 

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "audiolib/dsp/HearingSettings.h"
+
 class SoundEngine;
 class SoundExportProtocol;
 
@@ -26,8 +28,11 @@ class SoundExportProtocol;
 // from the engine; the command line brings its own.
 struct ExportSettings {
     std::string musicFile;
-    float tempo = 0.0F;  // percent
-    float pitch = 0.0F;  // semitones
+    float tempo = 0.0F;   // percent
+    float pitch = 0.0F;   // semitones
+    float tuning = 0.0F;  // cents added to the pitch
+    // The centre cancel, channels and focus filter, as the music plays with them.
+    audiolib::HearingSettings hearing;
     // Playback rate in Hz; none means the file's own rate.
     std::optional<float> rate;
     // BASS_FX_TempoCreate flags choosing the stretch engine (see SoundEngine::tempoEngineFlags).
@@ -47,7 +52,8 @@ class SoundExporter {
     SoundExportProtocol* delegate() const { return delegate_; }
     void setDelegate(SoundExportProtocol* delegate) { delegate_ = delegate; }
 
-    // The engine's tempo, pitch, rate, music file and engine choice, copied now.
+    // The engine's tempo, pitch, tuning, hearing tools, rate, music file and engine choice,
+    // copied now.
     bool prepare();
     bool prepare(const ExportSettings& settings);
     // type: 0 WAV, 1 MP4, 2 M4A. True when the file is complete under `out`; false when
@@ -78,6 +84,8 @@ class SoundExporter {
     float mf_Tempo = 0.0F;
     float mf_Pitch = 0.0F;
     float mf_Rate = 0.0F;
+    float tuning_ = 0.0F;
+    audiolib::HearingSettings hearing_;
     SoundExportProtocol* delegate_ = nullptr;
     SoundEngine* engine_;
     std::string musicFile_;

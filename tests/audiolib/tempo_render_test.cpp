@@ -309,6 +309,51 @@ INSTANTIATE_TEST_SUITE_P(Engines, TempoRenderTest,
 
 // The last stage before the device: whatever a voice adds, NaN included, leaves as full scale
 // at most, and NaN as silence.
+// The centre cancel delays what the stretcher puts out; the stream must make up for it, so the
+// length stays exact and a hard-panned sound ends on its last frame instead of in silence.
+TEST_P(TempoRenderTest, CentreCancelKeepsTheLengthAndTakesOutOnlyTheCentre) {
+    std::vector<float> panned = testsupport::sine(440.0, 4.0, 44100, 2, 0.5F);
+    for (std::size_t i = 1; i < panned.size(); i += 2)
+        panned[i] = 0.0F;
+    const std::string pannedPath = writeFixture("panned440.wav", panned, 44100, 2);
+    TONVERA_HEARING hearing{};
+    hearing.centreCancel = TRUE;
+    auto renderCancelled = [&](const std::string& path) {
+        const HSTREAM tempo = makeTempoStream(path, BASS_SAMPLE_FLOAT, flags());
+        EXPECT_TRUE(BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO, -20.0F));
+        EXPECT_TRUE(TONVERA_ChannelSetHearing(tempo, &hearing));
+        auto frames = pullAll(tempo);
+        EXPECT_TRUE(BASS_StreamFree(tempo));
+        return frames;
+    };
+    const auto centred = renderCancelled(path_);
+    EXPECT_NEAR(centred.size() / 2.0, 5.0 * 44100, 1.0);
+    const std::vector<float> middle(centred.begin() + 2 * 44100, centred.end() - 2 * 44100);
+    EXPECT_LT(testsupport::rms(middle), 0.354 * 0.1);  // at least 20 dB down
+
+    const auto side = renderCancelled(pannedPath);
+    expectExactLengthAndLiveTail(side, 5.0 * 44100);
+    const auto left = channelOf(side, 2, 0);
+    const std::vector<float> leftMiddle(left.begin() + 44100, left.end() - 44100);
+    EXPECT_NEAR(20.0 * std::log10(testsupport::rms(leftMiddle) / 0.354), 0.0, 1.0);
+    // Frame for frame what plays without it: the delay is made up for from the first frame.
+    const HSTREAM plain = makeTempoStream(pannedPath, BASS_SAMPLE_FLOAT, flags());
+    EXPECT_TRUE(BASS_ChannelSetAttribute(plain, BASS_ATTRIB_TEMPO, -20.0F));
+    const auto reference = pullAll(plain);
+    BASS_StreamFree(plain);
+    ASSERT_EQ(reference.size(), side.size());
+    float worst = 0.0F;
+    for (std::size_t i = 0; i < side.size(); ++i)
+        worst = std::max(worst, std::fabs(side[i] - reference[i]));
+    EXPECT_LT(worst, 1e-3F);
+
+    hearing.channels = 9;
+    const HSTREAM tempo = makeTempoStream(path_, BASS_SAMPLE_FLOAT, flags());
+    EXPECT_FALSE(TONVERA_ChannelSetHearing(tempo, &hearing));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
+    BASS_StreamFree(tempo);
+}
+
 TEST(MixerOutput, NaNBecomesSilenceAndEverythingElseStaysWithinFullScale) {
     struct Damaged : audiolib::Voice {
         bool mixInto(float* stereo, int frames) override {

@@ -310,11 +310,28 @@ TEST(CommandLineExportTest, BadValuesAndMissingFilesAreOneLineErrors) {
     EXPECT_EQ(exporttype::forPath(good.output), exporttype::kM4a);
     EXPECT_FLOAT_EQ(good.settings.tempo, -25.0F);
     EXPECT_EQ(good.settings.engineFlags, TONVERA_FX_TEMPO_LIGHT);
+    EXPECT_TRUE(good.settings.hearing.neutral());
+    const auto hearing =
+        parse({"--export", "o.wav", "--tuning", "-18", "--focus", "custom:500:1.5:-6",
+               "--centre-cancel", "--channels", "swapped", "in.mp3"});
+    ASSERT_EQ(hearing.action, Action::Export) << hearing.error;
+    EXPECT_FLOAT_EQ(hearing.settings.tuning, -18.0F);
+    EXPECT_EQ(hearing.settings.hearing.focus.band, audiolib::FocusBand::Custom);
+    EXPECT_FLOAT_EQ(hearing.settings.hearing.focus.centreHz, 500.0F);
+    EXPECT_FLOAT_EQ(hearing.settings.hearing.focus.widthOctaves, 1.5F);
+    EXPECT_FLOAT_EQ(hearing.settings.hearing.focus.gainDb, -6.0F);
+    EXPECT_TRUE(hearing.settings.hearing.centreCancel);
+    EXPECT_EQ(hearing.settings.hearing.channels, audiolib::ChannelChoice::Swapped);
     for (const auto& bad : std::vector<std::vector<std::string>>{
              {"--export", "o.wav", "--tempo", "fast", "in.mp3"},
              {"--export", "o.wav", "--tempo", "-99", "in.mp3"},
              {"--export", "o.wav", "--rate", "nan", "in.mp3"},
              {"--export", "o.wav", "--quality", "great", "in.mp3"},
+             {"--export", "o.wav", "--tuning", "51", "in.mp3"},
+             {"--export", "o.wav", "--focus", "custom:500:1", "in.mp3"},
+             {"--export", "o.wav", "--focus", "custom:500:1:6:2", "in.mp3"},
+             {"--export", "o.wav", "--focus", "custom:5:1:6", "in.mp3"},
+             {"--export", "o.wav", "--channels", "both", "in.mp3"},
              {"--export", "o.wav"},
              {"--export", "o.wav", "--loud", "in.mp3"}}) {
         const auto request = parse(bad);

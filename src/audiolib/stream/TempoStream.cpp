@@ -41,6 +41,7 @@ TempoStream::TempoStream(std::uint32_t flags, std::shared_ptr<SourceStream> sour
       quality_(qualityFor(flags)),
       antiAlias_(channels()),
       engine_(makeStretchEngine(quality_, rate(), channels())),
+      hearing_(rate(), channels()),
       limiter_(rate(), channels()),
       appliedVersion_(settingsVersion() - 1),
       input_(kInputFrames * static_cast<std::size_t>(channels())),
@@ -119,8 +120,8 @@ void TempoStream::applySettings() {
     }
     // Frames the engine has ready, or has already shaped, and those in the limiter's delay were
     // made at the old ratio: the position moves at the new one only after them.
-    const std::size_t held =
-        engine_->available() + engine_->committedFrames() + limiter_.lookAheadFrames();
+    const std::size_t held = engine_->available() + engine_->committedFrames() +
+                             hearing_.latency() + limiter_.lookAheadFrames();
     const std::uint64_t at = emitted_ + (held > dropLeft_ ? held - dropLeft_ : 0);
     const double lead = engine_->heardLead();
     double shift = lead - latestLead_;
@@ -135,6 +136,7 @@ void TempoStream::applySettings() {
 void TempoStream::restart(double sourceFrame) {
     engine_->reset();
     antiAlias_.reset();
+    hearing_.reset();
     limiter_.reset();
     padLeft_ = engine_->startPad();
     fadeInLeft_ = engine_->padHeard() && padLeft_ > 0
@@ -142,7 +144,7 @@ void TempoStream::restart(double sourceFrame) {
                       : 0;
     latestLead_ = engine_->heardLead();
     shiftLeft_ = 0.0;
-    dropLeft_ = engine_->startDelay() + limiter_.lookAheadFrames();
+    dropLeft_ = engine_->startDelay() + hearing_.latency() + limiter_.lookAheadFrames();
     sourceDone_ = false;
     ended_ = false;
     fed_ = outputPosition_ = sourceFrame;
@@ -339,8 +341,19 @@ float TempoStream::limiterCeiling() const {
     return gain > 0.0F ? 1.0F / gain : std::numeric_limits<float>::infinity();
 }
 
+void TempoStream::restartHere() {
+    const double at = position();
+    {
+        std::lock_guard lock(source_->mutex());
+        source_->seek(static_cast<std::uint64_t>(std::max(0.0, std::floor(at))));
+    }
+    restart(std::floor(std::max(0.0, at)));
+}
+
 std::size_t TempoStream::render(float* out, std::size_t frames) {
     applySettings();
+    if (hearing_.update())
+        restartHere();
     limiter_.setCeiling(limiterCeiling());
     const auto width = static_cast<std::size_t>(channels());
     std::size_t produced = 0;
@@ -363,6 +376,7 @@ std::size_t TempoStream::render(float* out, std::size_t frames) {
         if (dropLeft_ > 0) {
             const std::size_t count = std::min({ready, dropLeft_, kInputFrames});
             const std::size_t got = engine_->take(discard_.data(), count);
+            hearing_.process(discard_.data(), got);
             limiter_.process(discard_.data(), discard_.data(), got);
             dropLeft_ -= got;
             continue;
@@ -380,6 +394,7 @@ std::size_t TempoStream::render(float* out, std::size_t frames) {
             wanted = std::min(wanted, untilSeam);
         float* block = out + produced * width;
         const std::size_t got = engine_->take(block, wanted);
+        hearing_.process(block, got);
         limiter_.process(block, block, got);
         if (countingIn)
             fadeBeforeGap(block, got, untilSeam);

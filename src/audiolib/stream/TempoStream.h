@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "audiolib/dsp/AntiAliasFilter.h"
+#include "audiolib/dsp/HearingStage.h"
 #include "audiolib/dsp/PeakLimiter.h"
 #include "audiolib/stream/LoopSeam.h"
 #include "audiolib/stream/SourceStream.h"
@@ -84,6 +85,13 @@ class TempoStream : public Stream {
     // Null turns it off. Holds mutex(), as rendering does.
     void setPassCountIn(std::shared_ptr<const PassCountIn> countIn);
 
+    // The centre cancel, channel choice and focus filter, on what the stretcher puts out (so a
+    // change is heard as soon as the frames already rendered are). Any thread; taken at the
+    // next rendered block. Turning the centre cancel on or off changes the delay, so the
+    // stretcher starts again from where the output is.
+    void setHearing(const HearingSettings& settings) { hearing_.request(settings); }
+    HearingSettings hearing() const { return hearing_.requested(); }
+
     // How much faster than source time the output runs: tempo factor times rate factor. Read
     // from the attributes, so it is current even before the next block is rendered.
     double rateRatio() const;
@@ -108,6 +116,8 @@ class TempoStream : public Stream {
     void passedSeam();
     void trainerStep();
     void restart(double sourceFrame);
+    // Starts again where the output stands (its next frame), the source sought there.
+    void restartHere();
     void feedEngine();
     void fadeIn(std::size_t frames);
     LoopSeam::Pulled pullSource(float* out, std::size_t frames);
@@ -126,6 +136,7 @@ class TempoStream : public Stream {
     StretchQuality quality_;
     AntiAliasFilter antiAlias_;
     std::unique_ptr<StretchEngine> engine_;
+    HearingStage hearing_;
     PeakLimiter limiter_;
     std::atomic<float> tempo_{0.0F};
     std::atomic<float> pitch_{0.0F};

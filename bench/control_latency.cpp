@@ -1,8 +1,8 @@
-// How soon a change of pitch, rate or volume is heard: the time from BASS_ChannelSetAttribute to
-// the first output frame that carries it, on the real playback path (feeder thread, SDL
-// callback). SDL's "disk" driver runs the device at real-time pace and writes every frame it is
-// handed to a file, so the output can be examined afterwards. Prints figures only; `--light`
-// measures the light stretch engine instead of the default one.
+// How soon a change of pitch, rate, volume or a hearing tool is heard: the time from
+// BASS_ChannelSetAttribute to the first output frame that carries it, on the real playback path
+// (feeder thread, SDL callback). SDL's "disk" driver runs the device at real-time pace and writes
+// every frame it is handed to a file, so the output can be examined afterwards. Prints figures
+// only; `--light` measures the light stretch engine instead of the default one.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -23,6 +23,10 @@
 namespace {
 
 constexpr int kRate = 44100;
+
+// Not library attributes: the hearing tools, set through TONVERA_ChannelSetHearing.
+constexpr DWORD kFocusHighs = 0x7f000001;
+constexpr DWORD kCentreCancel = 0x7f000002;
 
 struct Change {
     DWORD attribute;
@@ -73,17 +77,34 @@ double frequencyChangeFrame(const std::vector<std::size_t>& crossings, std::size
     return -1.0;
 }
 
-// First frame after `from` where the peak over a 64-frame window moves past the midpoint
-// between the levels before and after.
-double levelChangeFrame(const std::vector<float>& stereo, std::size_t from, bool up) {
+// First frame after `from` where the peak over a 64-frame window moves past `midpoint`, between
+// the levels before and after.
+double levelChangeFrame(const std::vector<float>& stereo, std::size_t from, bool up,
+                        float midpoint) {
     for (std::size_t i = from; i + 64 < stereo.size() / 2; i += 8) {
         float peak = 0.0F;
         for (std::size_t k = i; k < i + 64; ++k)
             peak = std::max(peak, std::fabs(stereo[2 * k]));
-        if (up ? peak > 0.375F : peak < 0.375F)
+        if (up ? peak > midpoint : peak < midpoint)
             return static_cast<double>(i);
     }
     return -1.0;
+}
+
+// The hearing tools: the 440 Hz tone, the same in both channels, is turned down 18 dB by the
+// highs focus and taken out by the centre cancel; "up" turns the tool off again.
+void setHearing(HSTREAM stream, DWORD tool, bool up) {
+    TONVERA_HEARING hearing{};
+    if (!up) {
+        if (tool == kFocusHighs)
+            hearing.focus = 3;
+        else
+            hearing.centreCancel = TRUE;
+    }
+    hearing.focusCentre = 1000.0F;
+    hearing.focusWidth = 1.0F;
+    hearing.focusGain = 12.0F;
+    TONVERA_ChannelSetHearing(stream, &hearing);
 }
 
 void report(const char* name, std::vector<double> ms, int bufferFrames) {
@@ -149,6 +170,17 @@ int main(int argc, char** argv) {
         waitFrames(kRate / 2);
         BASS_ChannelSetAttribute(tempo, kind.attribute, kind.low);
     }
+    // At the volume left at 0.5: a peak of 0.25 with the tools off.
+    for (const DWORD tool : {kFocusHighs, kCentreCancel}) {
+        for (int trial = 0; trial < 12; ++trial) {
+            waitFrames(static_cast<std::uint64_t>(pause(random)));
+            const bool up = trial % 2 != 0;
+            const std::uint64_t frame = deviceFrames();
+            setHearing(tempo, tool, up);
+            changes.push_back({tool, 0.0F, frame, up});
+        }
+        waitFrames(kRate / 2);
+    }
     BASS_Free();
 
     std::vector<float> stereo;
@@ -160,18 +192,39 @@ int main(int argc, char** argv) {
         file.read(reinterpret_cast<char*>(stereo.data()), static_cast<std::streamsize>(bytes));
     }
     const auto crossings = upwardCrossings(stereo);
-    std::vector<double> pitch, rate, volume;
+    std::vector<double> pitch, rate, volume, focus, cancel;
     for (const Change& change : changes) {
-        const double frame = change.attribute == BASS_ATTRIB_VOL
-                                 ? levelChangeFrame(stereo, change.deviceFrame, change.up)
-                                 : frequencyChangeFrame(crossings, change.deviceFrame, change.up);
+        double frame = 0.0;
+        switch (change.attribute) {
+            case BASS_ATTRIB_VOL:
+                frame = levelChangeFrame(stereo, change.deviceFrame, change.up, 0.375F);
+                break;
+            case kFocusHighs:
+            case kCentreCancel:
+                frame = levelChangeFrame(stereo, change.deviceFrame, change.up, 0.14F);
+                break;
+            default:
+                frame = frequencyChangeFrame(crossings, change.deviceFrame, change.up);
+        }
         if (frame < 0)
             continue;
         const double ms = 1000.0 * (frame - static_cast<double>(change.deviceFrame)) / kRate;
-        (change.attribute == BASS_ATTRIB_VOL    ? volume
-         : change.attribute == BASS_ATTRIB_FREQ ? rate
-                                                : pitch)
-            .push_back(ms);
+        switch (change.attribute) {
+            case BASS_ATTRIB_VOL:
+                volume.push_back(ms);
+                break;
+            case BASS_ATTRIB_FREQ:
+                rate.push_back(ms);
+                break;
+            case kFocusHighs:
+                focus.push_back(ms);
+                break;
+            case kCentreCancel:
+                cancel.push_back(ms);
+                break;
+            default:
+                pitch.push_back(ms);
+        }
     }
     std::printf("time from BASS_ChannelSetAttribute to the first output frame that carries it\n");
     std::printf("(%zu s of output, SDL buffer %d frames; target <= 100 ms)\n",
@@ -179,5 +232,7 @@ int main(int argc, char** argv) {
     report("pitch 0 <-> +12", pitch, bufferFrames);
     report("rate 44100 <-> 88200", rate, bufferFrames);
     report("volume 0.5 <-> 1.0", volume, bufferFrames);
+    report("focus off <-> highs", focus, bufferFrames);
+    report("centre cancel on/off", cancel, bufferFrames);
     return 0;
 }

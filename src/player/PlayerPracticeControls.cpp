@@ -6,6 +6,7 @@
 #include "engine/SoundEngine.h"
 #include "metronome/Metronom.h"
 #include "player/TonveraAppDelegate.h"
+#include "player/practice/HearingTools.h"
 #include "player/practice/MarkerTools.h"
 #include "player/practice/PracticeTools.h"
 #include "player/settingsfile/PracticeSettings.h"
@@ -149,6 +150,12 @@ void PlayerPracticeControls::collectPracticeTools(PracticeSettings& settings) co
         settings.countIn = tools->countIn();
     if (!tools->markers().list().empty())
         settings.markers = tools->markers().list();
+    if (const HearingTools* hearing = controller_.hearingTools()) {
+        if (hearing->tuning() != 0.0F)
+            settings.tuningCents = hearing->tuning();
+        if (!hearing->hearing().neutral())
+            settings.hearing = hearing->hearing();
+    }
 }
 
 void PlayerPracticeControls::applyPracticeTools(const PracticeSettings& settings) {
@@ -157,6 +164,10 @@ void PlayerPracticeControls::applyPracticeTools(const PracticeSettings& settings
         return;
     if (settings.markers)
         tools->markers().set(*settings.markers);
+    // A file without the hearing keys plays the music as it sounds, as it did when saved.
+    if (HearingTools* hearing = controller_.hearingTools())
+        hearing->apply(settings.tuningCents.value_or(0.0F),
+                       settings.hearing.value_or(audiolib::HearingSettings{}));
     if (!settings.loop && !settings.trainer && !settings.countIn)
         return;
     tools->apply(settings.loop.value_or(tools->loop()), settings.trainer.value_or(tools->trainer()),

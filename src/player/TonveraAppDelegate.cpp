@@ -24,6 +24,7 @@
 #include "player/FileManagerReveal.h"
 #include "player/PlayerPracticeControls.h"
 #include "player/overview/OverviewController.h"
+#include "player/practice/HearingTools.h"
 #include "player/practice/PracticeTools.h"
 #include "player/recent/RecentFilesMenu.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
@@ -89,6 +90,7 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
     setUpMetronomField();
     practiceTools_ = std::make_unique<PracticeTools>(*this);
     overview_ = std::make_unique<OverviewController>(*this);
+    hearingTools_ = std::make_unique<HearingTools>(*this);
     practiceControls_ = std::make_unique<PlayerPracticeControls>(*this);
     recentFiles_ = std::make_unique<RecentFilesMenu>(
         ui_->menuFile, ui_->menuItemOpenFile, [this](const QString& path) { open(path); },

@@ -22,6 +22,7 @@
 
 class ExportWindow;
 class FileManagerReveal;
+class HearingTools;
 class Metronom;
 class MetronomControls;
 class PlayerPracticeControls;
@@ -168,6 +169,10 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     PracticeTools* practiceTools() const { return practiceTools_.get(); }
     // The song overview strip above the position slider; made with the window.
     OverviewController* overview() const { return overview_.get(); }
+    // Tuning, focus, centre cancel and channels; made with the window.
+    HearingTools* hearingTools() const { return hearingTools_.get(); }
+    // A message to the user, window-modal; held until the window is on screen.
+    void tellUser(const QString& text);
     // Held by the position tick and by the opening and applying of a settings file.
     std::recursive_mutex& controllerLock() { return controllerLock_; }
 
@@ -203,7 +208,6 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     // What the window shows with no music: as at start, and no position tick.
     void showNoMusic();
     // Messages that come before the window is on screen wait for it.
-    void tellUser(const QString& text);
     void showWaitingMessages();
     // The kept set-up, if any, applied to music that has just opened.
     void applyKeptSound();
@@ -247,6 +251,7 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     std::unique_ptr<MetronomControls> metronomControls_;
     std::unique_ptr<PracticeTools> practiceTools_;
     std::unique_ptr<OverviewController> overview_;
+    std::unique_ptr<HearingTools> hearingTools_;
     std::unique_ptr<PlayerPracticeControls> practiceControls_;
     std::unique_ptr<PracticeSettingsCommands> practiceCommands_;
     // File › Open Recent; the file menu owns its submenu.

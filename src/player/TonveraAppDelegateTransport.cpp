@@ -18,6 +18,7 @@
 #include "player/OpenFailure.h"
 #include "player/TonveraAppDelegate.h"
 #include "player/overview/OverviewController.h"
+#include "player/practice/HearingTools.h"
 #include "player/practice/PracticeTools.h"
 #include "player/recent/RecentFilesMenu.h"
 #include "ui/ResourcePaths.h"
@@ -180,6 +181,7 @@ void TonveraAppDelegate::open(const QString& path) {
     }
     practiceTools_->musicOpened();
     overview_->musicOpened(path);
+    hearingTools_->musicOpened();
     Ui::MainWindow& ui = *ui_;
     setPlayButtonImage(false);
     const QString name = QFileInfo(path).fileName();

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <algorithm>
 #include <future>
 #include <utility>
@@ -21,6 +22,7 @@
 #include "PlayerFixture.h"
 #include "audiolib/audiolib.h"
 #include "metronome/Metronom.h"
+#include "player/practice/HearingTools.h"
 #include "player/practice/PracticeTools.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
 #include "player/settingsfile/PracticeSettingsFile.h"
@@ -380,13 +382,19 @@ TEST_F(PlayerPracticeSettingsTest, TheToolsInUseAreKeptAndAFileWithoutThemStaysA
     QFile plain(saveAnswer_);
     ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
     const QByteArray plainXml = plain.readAll();
-    for (const char* key : {"LOOP_", "TRAINER_", "COUNT_IN_"}) {
+    for (const char* key :
+         {"LOOP_", "TRAINER_", "COUNT_IN_", "TUNING_", "FOCUS_", "CHANNELS", "CENTRE_"}) {
         EXPECT_FALSE(plainXml.contains(key)) << key;
     }
 
     PracticeTools& tools = *d().practiceTools();
     tools.apply(LoopRange{3.25, 7.5, true}, TrainerPlan{-30.0F, 0.0F, 10.0F, 2, true},
                 CountIn{1, 3, true});
+    HearingTools& hearing = *d().hearingTools();
+    hearing.tuningBox()->setValue(-18);
+    hearing.focusBox()->setCurrentIndex(1);
+    emit hearing.focusBox()->activated(1);  // Bass, as picked from the list
+    hearing.centreCancelBox()->click();
     saveAnswer_ = settingsPath("tools.sps");
     save();
 
@@ -403,12 +411,21 @@ TEST_F(PlayerPracticeSettingsTest, TheToolsInUseAreKeptAndAFileWithoutThemStaysA
     EXPECT_EQ(tools.meterBox()->currentText(), "3/4");
     EXPECT_TRUE(tools.everyPassBox()->isChecked());
     EXPECT_FLOAT_EQ(engine_.tempo(), -30.0F);  // the trainer starts again from its start tempo
+    EXPECT_FLOAT_EQ(engine_.tuning(), -18.0F);
+    EXPECT_EQ(hearing.tuningBox()->value(), -18);
+    EXPECT_EQ(engine_.hearing().focus.band, audiolib::FocusBand::Bass);
+    EXPECT_TRUE(engine_.hearing().centreCancel);
+    EXPECT_TRUE(hearing.centreCancelBox()->isChecked());
 
     // A file without the keys leaves the tools of the music it opens as a fresh open does.
     openAnswer_ = settingsPath("plain.sps");
     load();
     EXPECT_FALSE(tools.loop().isSet());
     EXPECT_FALSE(tools.trainer().on);
+    EXPECT_FLOAT_EQ(engine_.tuning(), 0.0F);
+    EXPECT_TRUE(engine_.hearing().neutral());
+    EXPECT_EQ(hearing.focusBox()->currentIndex(), 0);
+    EXPECT_FALSE(hearing.centreCancelBox()->isChecked());
 }
 
 TEST_F(PlayerPracticeSettingsTest, OpenRecentReopensMusicAndSettingsFilesAndGreysOutMissingOnes) {

@@ -126,7 +126,8 @@ for key in sorted(d):
     EXPECT_EQ(text.trimmed().toStdString(), expected.join(QLatin1Char('\n')).toStdString());
 }
 
-// The practice tools' keys go through plistlib and back: read, written again, read by us.
+// The practice and hearing tools' keys go through plistlib and back: read, written again (with
+// what a careless program may add), read by us.
 TEST_F(PlistlibTest, ThePracticeToolsKeysSurviveAPlistlibRoundTrip) {
     PracticeSettings s;
     s.musicFile = QStringLiteral("/music/song.ogg");
@@ -135,6 +136,12 @@ TEST_F(PlistlibTest, ThePracticeToolsKeysSurviveAPlistlibRoundTrip) {
     s.countIn = CountIn{1, 7, true};
     s.markers =
         std::vector<Marker>{{12.5, QStringLiteral("Verse")}, {40.25, QStringLiteral("Chorus – 2")}};
+    s.tuningCents = -18.0F;
+    audiolib::HearingSettings hearing;
+    hearing.channels = audiolib::ChannelChoice::Swapped;
+    hearing.focus = audiolib::FocusSpec{audiolib::FocusBand::Custom, 110.0F, 0.5F, -9.0F};
+    hearing.centreCancel = true;
+    s.hearing = hearing;
     const QString ours = QString::fromStdString(dir_.file("tools.sps"));
     const QString again = QString::fromStdString(dir_.file("again.sps"));
     ASSERT_EQ(PracticeSettingsFile::write(ours, s), QString());
@@ -144,13 +151,26 @@ with open(sys.argv[1], "rb") as f:
     d = plistlib.load(f)
 assert d["LOOP_START"] == 30.375 and d["LOOP_ON"] == 1 and d["COUNT_IN_BEATS_PER_BAR"] == 7
 assert d["MARKERS"] == [{"TIME": 12.5, "NAME": "Verse"}, {"TIME": 40.25, "NAME": "Chorus – 2"}]
+assert d["TUNING_CENTS"] == -18.0 and d["CHANNELS"] == 4 and d["CENTRE_CANCEL"] == 1
+assert d["FOCUS_BAND"] == 4 and d["FOCUS_CENTRE_HZ"] == 110.0 and d["FOCUS_GAIN_DB"] == -9.0
+if sys.argv[3] == "hostile":
+    d.update(TUNING_CENTS=75.5, CHANNELS=9, FOCUS_WIDTH_OCTAVES=0.0)
 # What another program may write: a whole-second time without a name, and no place at all.
 d["MARKERS"] += [{"TIME": 50}, {"TIME": -3.0, "NAME": "before the song"}, "not a marker"]
 with open(sys.argv[2], "wb") as f:
     plistlib.dump(d, f)
 )PY";
     QByteArray out;
-    ASSERT_TRUE(runPython(script, {ours, again}, &out));
+    ASSERT_TRUE(runPython(script, {ours, again, QStringLiteral("hostile")}, &out));
+    // Values out of range are the tool unused, never passed on: no tuning, stereo, no focus.
+    const PracticeSettingsReadResult hostile = PracticeSettingsFile::read(again);
+    ASSERT_TRUE(hostile.settings) << hostile.error.toStdString();
+    EXPECT_FALSE(hostile.settings->tuningCents);
+    audiolib::HearingSettings cancelOnly;
+    cancelOnly.centreCancel = true;
+    EXPECT_EQ(hostile.settings->hearing, cancelOnly);
+
+    ASSERT_TRUE(runPython(script, {ours, again, QStringLiteral("kept")}, &out));
     const PracticeSettingsReadResult read = PracticeSettingsFile::read(again);
     ASSERT_TRUE(read.settings) << read.error.toStdString();
     EXPECT_EQ(read.settings->loop, s.loop);
@@ -159,4 +179,6 @@ with open(sys.argv[2], "wb") as f:
     const std::vector<Marker> markers{
         {12.5, QStringLiteral("Verse")}, {40.25, QStringLiteral("Chorus – 2")}, {50.0, QString()}};
     EXPECT_EQ(read.settings->markers, markers);
+    EXPECT_EQ(read.settings->tuningCents, s.tuningCents);
+    EXPECT_EQ(read.settings->hearing, s.hearing);
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "audiolib/dsp/HearingSettings.h"
 #include "player/practice/PracticeSetup.h"
 
 namespace practicekeys {
@@ -37,6 +38,15 @@ inline constexpr char kCountInEveryPass[] = "COUNT_IN_EVERY_PASS";
 inline constexpr char kMarkers[] = "MARKERS";
 inline constexpr char kMarkerTime[] = "TIME";  // seconds of the music, a real
 inline constexpr char kMarkerName[] = "NAME";
+// The hearing tools, written only while one is in use. The numbers of the channels and the
+// focus band are those of ChannelChoice and FocusBand.
+inline constexpr char kTuningCents[] = "TUNING_CENTS";
+inline constexpr char kChannels[] = "CHANNELS";
+inline constexpr char kFocusBand[] = "FOCUS_BAND";
+inline constexpr char kFocusCentre[] = "FOCUS_CENTRE_HZ";  // the custom band's
+inline constexpr char kFocusWidth[] = "FOCUS_WIDTH_OCTAVES";
+inline constexpr char kFocusGain[] = "FOCUS_GAIN_DB";
+inline constexpr char kCentreCancel[] = "CENTRE_CANCEL";
 }  // namespace practicekeys
 
 inline constexpr char kPracticeSettingsExtension[] = "sps";
@@ -60,6 +70,9 @@ struct PracticeSettings {
     std::optional<TrainerPlan> trainer{};
     std::optional<CountIn> countIn{};
     std::optional<std::vector<Marker>> markers{};
+    // The hearing tools; none when the file has none of their keys.
+    std::optional<float> tuningCents{};
+    std::optional<audiolib::HearingSettings> hearing{};
 };
 
 #endif

@@ -191,6 +191,40 @@ void readMarkers(plist_t dict, PracticeSettings& s) {
     s.markers = std::move(list);
 }
 
+// A value out of its tool's range reads as that tool unused, never as a sound the player
+// cannot make.
+void readHearing(plist_t dict, PracticeSettings& s) {
+    namespace k = practicekeys;
+    using audiolib::FocusBand;
+    if (itemOf(dict, k::kTuningCents) != nullptr) {
+        const float cents = floatFor(dict, k::kTuningCents);
+        if (std::isfinite(cents) && std::fabs(cents) <= 50.0F)
+            s.tuningCents = cents;
+    }
+    if (!hasAny(dict, {k::kChannels, k::kFocusBand, k::kFocusCentre, k::kFocusWidth, k::kFocusGain,
+                       k::kCentreCancel})) {
+        return;
+    }
+    audiolib::HearingSettings hearing;
+    if (const int channels = integerFor(dict, k::kChannels); audiolib::isChannelChoice(channels))
+        hearing.channels = static_cast<audiolib::ChannelChoice>(channels);
+    const int band = integerFor(dict, k::kFocusBand);
+    if (band >= static_cast<int>(FocusBand::Off) && band <= static_cast<int>(FocusBand::Custom)) {
+        audiolib::FocusSpec focus;
+        focus.band = static_cast<FocusBand>(band);
+        const auto stored = [dict](const char* key, float fallback) {
+            return itemOf(dict, key) != nullptr ? floatFor(dict, key) : fallback;
+        };
+        focus.centreHz = stored(k::kFocusCentre, focus.centreHz);
+        focus.widthOctaves = stored(k::kFocusWidth, focus.widthOctaves);
+        focus.gainDb = stored(k::kFocusGain, focus.gainDb);
+        if (focus.valid())
+            hearing.focus = focus;
+    }
+    hearing.centreCancel = integerFor(dict, k::kCentreCancel) != 0;
+    s.hearing = hearing;
+}
+
 // The practice tools' keys, each group read only when one of its keys is there. Values that
 // make no sense (a loop ending before it starts, NaN) read as no such tool.
 void readPracticeTools(plist_t dict, PracticeSettings& s) {
@@ -223,6 +257,7 @@ void readPracticeTools(plist_t dict, PracticeSettings& s) {
         }
     }
     readMarkers(dict, s);
+    readHearing(dict, s);
 }
 
 PracticeSettings settingsOf(plist_t dict) {
@@ -375,6 +410,10 @@ QString PracticeSettingsFile::unstorable(const PracticeSettings& settings) {
         {k::kTrainerStart, settings.trainer ? settings.trainer->start : 0.0F},
         {k::kTrainerTarget, settings.trainer ? settings.trainer->target : 0.0F},
         {k::kTrainerStep, settings.trainer ? settings.trainer->step : 0.0F},
+        {k::kTuningCents, settings.tuningCents.value_or(0.0F)},
+        {k::kFocusCentre, settings.hearing ? settings.hearing->focus.centreHz : 0.0F},
+        {k::kFocusWidth, settings.hearing ? settings.hearing->focus.widthOctaves : 0.0F},
+        {k::kFocusGain, settings.hearing ? settings.hearing->focus.gainDb : 0.0F},
     };
     for (const auto& [key, value] : reals) {
         if (!storableReal(value)) {
@@ -448,6 +487,18 @@ QByteArray PracticeSettingsFile::toXml(const PracticeSettings& settings) {
             plist_array_append_item(array, entry);
         }
         plist_dict_set_item(dict.get(), k::kMarkers, array);
+    }
+    if (settings.tuningCents && *settings.tuningCents != 0.0F)
+        real(k::kTuningCents, *settings.tuningCents);
+    if (const auto& hearing = settings.hearing; hearing && !hearing->neutral()) {
+        integer(k::kChannels, static_cast<std::int64_t>(hearing->channels));
+        integer(k::kFocusBand, static_cast<std::int64_t>(hearing->focus.band));
+        if (hearing->focus.band == audiolib::FocusBand::Custom) {
+            real(k::kFocusCentre, hearing->focus.centreHz);
+            real(k::kFocusWidth, hearing->focus.widthOctaves);
+            real(k::kFocusGain, hearing->focus.gainDb);
+        }
+        integer(k::kCentreCancel, hearing->centreCancel ? 1 : 0);
     }
 
     char* xml = nullptr;

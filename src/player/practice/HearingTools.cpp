@@ -1,0 +1,272 @@
+#include "player/practice/HearingTools.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <cmath>
+
+#include "engine/SoundEngine.h"
+#include "engine/TuningDetector.h"
+#include "logging/Console.h"
+#include "player/TonveraAppDelegate.h"
+#include "player/practice/FocusBandDialog.h"
+
+namespace {
+
+using audiolib::ChannelChoice;
+using audiolib::FocusBand;
+using audiolib::FocusSpec;
+using audiolib::HearingSettings;
+
+constexpr int kDetectorPollMs = 100;
+// Below this the peaks agree too little for the figure to mean much; it is still shown.
+constexpr double kConfidentTuning = 0.3;
+
+QString centsText(double cents) {
+    return QStringLiteral("%1%2")
+        .arg(cents > 0.0 ? QStringLiteral("+") : QString())
+        .arg(cents, 0, 'f', 0);
+}
+
+QString customText(const FocusSpec& band) {
+    return QObject::tr("Custom: %1 Hz, %2 oct, %3 dB...")
+        .arg(band.centreHz, 0, 'f', 0)
+        .arg(band.widthOctaves, 0, 'f', 1)
+        .arg(centsText(band.gainDb));
+}
+
+}  // namespace
+
+HearingTools::HearingTools(TonveraAppDelegate& controller)
+    : QObject(nullptr), controller_(controller) {
+    question_ = [](QWidget* parent, const QString& text) {
+        return QMessageBox::question(parent, tr("Detect Tuning"), text) == QMessageBox::Yes;
+    };
+    chooser_ = [](QWidget* parent, const FocusSpec& band) -> std::optional<FocusSpec> {
+        FocusBandDialog dialog(band, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.band();
+    };
+    customBand_.band = FocusBand::Custom;
+    detectorPoll_.setInterval(kDetectorPollMs);
+    connect(&detectorPoll_, &QTimer::timeout, this, &HearingTools::pollDetector);
+    buildRow();
+    showHearing();
+}
+
+HearingTools::~HearingTools() = default;
+
+SoundEngine& HearingTools::engine() const {
+    return controller_.soundEngine();
+}
+
+void HearingTools::buildRow() {
+    QMainWindow* window = controller_.window();
+    group_ = new QGroupBox(tr("Hearing"), window->centralWidget());
+    group_->setObjectName(QStringLiteral("groupHearing"));
+    auto* row = new QHBoxLayout(group_);
+
+    tuningBox_ = new QSpinBox(group_);
+    tuningBox_->setObjectName(QStringLiteral("boxTuning"));
+    tuningBox_->setRange(-static_cast<int>(SoundEngine::kMaxTuning),
+                         static_cast<int>(SoundEngine::kMaxTuning));
+    tuningBox_->setSuffix(tr(" cents"));
+    tuningBox_->setToolTip(tr("Tune the recording up or down by up to half a semitone"));
+    connect(tuningBox_, &QSpinBox::valueChanged, this, &HearingTools::tuningChosen);
+    auto* tuningCaption = new QLabel(tr("T&uning:"), group_);
+    tuningCaption->setBuddy(tuningBox_);
+    detectButton_ = new QPushButton(tr("&Detect"), group_);
+    detectButton_->setObjectName(QStringLiteral("buttonDetectTuning"));
+    detectButton_->setToolTip(tr("Measure how far the recording is from A = 440"));
+    connect(detectButton_, &QPushButton::clicked, this, &HearingTools::detectTuning);
+    tuningLabel_ = new QLabel(group_);
+    tuningLabel_->setObjectName(QStringLiteral("labelTuning"));
+
+    focusBox_ = new QComboBox(group_);
+    focusBox_->setObjectName(QStringLiteral("boxFocus"));
+    // In the order of FocusBand's numbers.
+    focusBox_->addItem(tr("Off"));
+    focusBox_->addItem(tr("Bass"));
+    focusBox_->addItem(tr("Low mids"));
+    focusBox_->addItem(tr("Highs"));
+    focusBox_->addItem(customText(customBand_));
+    focusBox_->setToolTip(tr("Bring one range forward and turn the rest down"));
+    // activated, not currentIndexChanged: picking Custom again opens its dialog again.
+    connect(focusBox_, &QComboBox::activated, this, &HearingTools::focusPicked);
+    auto* focusCaption = new QLabel(tr("F&ocus:"), group_);
+    focusCaption->setBuddy(focusBox_);
+
+    centreCancelBox_ = new QCheckBox(tr("Reduce lead (centre cancel)"), group_);
+    centreCancelBox_->setObjectName(QStringLiteral("boxCentreCancel"));
+    centreCancelBox_->setToolTip(
+        tr("Turn down what sounds in the middle of both channels (mostly the lead voice), "
+           "keeping the bass and the sides"));
+    connect(centreCancelBox_, &QCheckBox::toggled, this, [this](bool on) {
+        HearingSettings hearing = engine().hearing();
+        hearing.centreCancel = on;
+        setHearing(hearing);
+    });
+
+    channelsBox_ = new QComboBox(group_);
+    channelsBox_->setObjectName(QStringLiteral("boxChannels"));
+    // In the order of ChannelChoice's numbers.
+    channelsBox_->addItems(
+        {tr("Stereo"), tr("Left only"), tr("Right only"), tr("Mono"), tr("Swapped")});
+    channelsBox_->setToolTip(tr("The channels heard"));
+    connect(channelsBox_, &QComboBox::activated, this, [this](int index) {
+        HearingSettings hearing = engine().hearing();
+        hearing.channels = static_cast<ChannelChoice>(index);
+        setHearing(hearing);
+    });
+
+    row->addWidget(tuningCaption);
+    row->addWidget(tuningBox_);
+    row->addWidget(detectButton_);
+    row->addWidget(tuningLabel_, 1);
+    row->addWidget(focusCaption);
+    row->addWidget(focusBox_);
+    row->addWidget(centreCancelBox_);
+    row->addWidget(channelsBox_);
+
+    if (auto* main = qobject_cast<QBoxLayout*>(window->centralWidget()->layout()))
+        main->addWidget(group_);
+    if (auto* practice = window->findChild<QMenu*>(QStringLiteral("menuPractice"))) {
+        practice->addSeparator();
+        connect(practice->addAction(tr("Detect T&uning")), &QAction::triggered, this,
+                &HearingTools::detectTuning);
+    }
+}
+
+void HearingTools::musicOpened() {
+    detector_.reset();
+    detectorPoll_.stop();
+    detectButton_->setEnabled(true);
+    tuningLabel_->clear();
+    showHearing();
+}
+
+float HearingTools::tuning() const {
+    return engine().tuning();
+}
+
+HearingSettings HearingTools::hearing() const {
+    return engine().hearing();
+}
+
+void HearingTools::apply(float tuningCents, const HearingSettings& hearing) {
+    if (!engine().setTuning(tuningCents))
+        console("hearing: a tuning of %f cents is refused", static_cast<double>(tuningCents));
+    if (!engine().setHearing(hearing))
+        console("hearing: the stored focus band does not fit this music");
+    if (hearing.focus.band == FocusBand::Custom)
+        customBand_ = hearing.focus;
+    showHearing();
+}
+
+void HearingTools::tuningChosen(int cents) {
+    engine().setTuning(static_cast<float>(cents));
+}
+
+void HearingTools::focusPicked(int index) {
+    HearingSettings hearing = engine().hearing();
+    const auto band = static_cast<FocusBand>(index);
+    if (band == FocusBand::Custom) {
+        const std::optional<FocusSpec> chosen = chooser_(controller_.window(), customBand_);
+        if (!chosen) {
+            showHearing();  // back to the band heard before
+            return;
+        }
+        customBand_ = *chosen;
+        customBand_.band = FocusBand::Custom;
+        hearing.focus = customBand_;
+    } else {
+        // The custom values stay with the spec, so a file saved later keeps them.
+        hearing.focus.band = band;
+    }
+    setHearing(hearing);
+}
+
+void HearingTools::setHearing(const HearingSettings& hearing) {
+    if (!engine().setHearing(hearing)) {
+        controller_.tellUser(
+            tr("This focus band cannot be used with this music: its centre (%1 Hz) lies above "
+               "the highest frequency the recording can hold.")
+                .arg(hearing.focus.centreHz, 0, 'f', 0));
+    }
+    showHearing();
+}
+
+void HearingTools::showHearing() {
+    const HearingSettings hearing = engine().hearing();
+    const QSignalBlocker blockTuning(tuningBox_);
+    const QSignalBlocker blockCancel(centreCancelBox_);
+    tuningBox_->setValue(static_cast<int>(std::lround(engine().tuning())));
+    if (hearing.focus.band == FocusBand::Custom)
+        customBand_ = hearing.focus;
+    focusBox_->setItemText(static_cast<int>(FocusBand::Custom), customText(customBand_));
+    focusBox_->setCurrentIndex(static_cast<int>(hearing.focus.band));
+    centreCancelBox_->setChecked(hearing.centreCancel);
+    channelsBox_->setCurrentIndex(static_cast<int>(hearing.channels));
+}
+
+void HearingTools::detectTuning() {
+    if (detector_)
+        return;
+    if (!engine().musicAvailable()) {
+        tuningLabel_->setText(tr("Open music first"));
+        QApplication::beep();
+        return;
+    }
+    detector_ = std::make_unique<TuningDetector>(engine().musicFile());
+    detectButton_->setEnabled(false);
+    tuningLabel_->setText(tr("Listening..."));
+    detectorPoll_.start();
+}
+
+void HearingTools::pollDetector() {
+    if (!detector_ || !detector_->finished())
+        return;
+    detectorPoll_.stop();
+    const std::optional<audiolib::Tuning> found = detector_->result();
+    const QString failure = QString::fromStdString(detector_->failure());
+    detector_.reset();
+    detectButton_->setEnabled(true);
+    if (!engine().musicAvailable()) {  // the music was closed while it was listened to
+        tuningLabel_->clear();
+        return;
+    }
+    if (!found) {
+        tuningLabel_->setText(tr("Tuning unknown"));
+        controller_.tellUser(tr("The tuning cannot be measured: %1.").arg(failure));
+        return;
+    }
+    const double cents = found->cents;
+    console("tuning: %+.1f cents from A = 440 (confidence %.2f)", cents, found->confidence);
+    const int offset = static_cast<int>(std::lround(-cents));
+    const QString where = std::lround(cents) == 0
+                              ? tr("The recording is tuned to A = 440.")
+                              : tr("The recording is %1 cents %2 of A = 440.")
+                                    .arg(std::lround(std::fabs(cents)))
+                                    .arg(cents > 0.0 ? tr("sharp") : tr("flat"));
+    tuningLabel_->setText(tr("Detected: %1 cents").arg(centsText(cents)));
+    if (offset == tuningBox_->value())
+        return;
+    QString text = where;
+    if (found->confidence < kConfidentTuning)
+        text += QLatin1Char(' ') + tr("(The music gave few clear notes; the figure is rough.)");
+    text += QLatin1Char(' ') +
+            tr("Set the tuning to %1 cents to bring it to 440?").arg(centsText(offset));
+    if (question_(controller_.window(), text))
+        tuningBox_->setValue(offset);
+}

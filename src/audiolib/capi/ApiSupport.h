@@ -41,6 +41,10 @@ std::shared_ptr<Stream> findStream(DWORD handle);
 std::shared_ptr<SampleChannel> findSampleChannel(DWORD handle);
 std::shared_ptr<Sample> findSample(DWORD handle);
 
+// Plays a stream on its device; with a start frame of the device clock (not 0) it stays silent
+// until then. The frame is set before the stream is playing, so no callback can play it early.
+BOOL playStream(const std::shared_ptr<Stream>& stream, bool restart, QWORD startFrame = 0);
+
 // Release everything a handle stands for, and what it owns. Used by the free calls and by
 // BASS_Free for whatever a device still holds.
 void releaseStream(const std::shared_ptr<Stream>& stream);

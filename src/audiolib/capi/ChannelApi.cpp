@@ -10,9 +10,9 @@
 using namespace audiolib;
 using namespace audiolib::api;
 
-namespace {
+namespace audiolib::api {
 
-BOOL playStream(const std::shared_ptr<Stream>& stream, bool restart) {
+BOOL playStream(const std::shared_ptr<Stream>& stream, bool restart, QWORD startFrame) {
     if (stream->decoding())
         return fail(BASS_ERROR_DECODE, FALSE);
     auto device = stream->device();
@@ -31,12 +31,19 @@ BOOL playStream(const std::shared_ptr<Stream>& stream, bool restart) {
     }
     if (restart)
         playback->requestSeek(0.0);
-    playback->play();
+    if (startFrame != 0)
+        playback->playAt(startFrame);
+    else
+        playback->play();
     // The feeder starts the output once the ring holds audio, so the first callback does not
     // find it empty. Added after play(): its wake-up then sees the stream playing.
     device->feeder().add(stream);
     return succeed(TRUE);
 }
+
+}  // namespace audiolib::api
+
+namespace {
 
 BOOL playSampleChannel(const std::shared_ptr<SampleChannel>& channel, bool restart) {
     auto device = channel->device();

@@ -1,5 +1,6 @@
 // The practice tools' entry points: the device clock, starts and beats on it, the A-B loop and
 // the speed trainer.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -63,12 +64,8 @@ BOOL TONVERA_ChannelPlayAt(DWORD handle, QWORD frame) {
     auto stream = findStream(handle);
     if (!stream)
         return fail(BASS_ERROR_HANDLE, FALSE);
-    if (!BASS_ChannelPlay(handle, FALSE))
-        return FALSE;
-    // The playback exists once played; the start frame reaches the callback before the ring
-    // has filled, and a frame already past starts at once.
-    stream->playback()->playAt(frame);
-    return succeed(TRUE);
+    // A frame already past starts at once; frame 0 is "now" to the voice, so it is 1 here.
+    return playStream(stream, false, std::max<QWORD>(frame, 1));
 }
 
 BOOL TONVERA_ChannelPlayBeats(DWORD handle, QWORD firstFrame, double intervalSeconds, DWORD count,

@@ -75,7 +75,11 @@ void HearingTools::buildRow() {
     QMainWindow* window = controller_.window();
     group_ = new QGroupBox(tr("Hearing"), window->centralWidget());
     group_->setObjectName(QStringLiteral("groupHearing"));
-    auto* row = new QHBoxLayout(group_);
+    auto* rows = new QVBoxLayout(group_);
+    auto* tuningRow = new QHBoxLayout;
+    auto* partRow = new QHBoxLayout;
+    rows->addLayout(tuningRow);
+    rows->addLayout(partRow);
 
     tuningBox_ = new QSpinBox(group_);
     tuningBox_->setObjectName(QStringLiteral("boxTuning"));
@@ -107,7 +111,7 @@ void HearingTools::buildRow() {
     auto* focusCaption = new QLabel(tr("F&ocus:"), group_);
     focusCaption->setBuddy(focusBox_);
 
-    centreCancelBox_ = new QCheckBox(tr("Reduce lead (centre cancel)"), group_);
+    centreCancelBox_ = new QCheckBox(tr("Reduce lead vo&ice (centre cancel)"), group_);
     centreCancelBox_->setObjectName(QStringLiteral("boxCentreCancel"));
     centreCancelBox_->setToolTip(
         tr("Turn down what sounds in the middle of both channels (mostly the lead voice), "
@@ -130,17 +134,25 @@ void HearingTools::buildRow() {
         setHearing(hearing);
     });
 
-    row->addWidget(tuningCaption);
-    row->addWidget(tuningBox_);
-    row->addWidget(detectButton_);
-    row->addWidget(tuningLabel_, 1);
-    row->addWidget(focusCaption);
-    row->addWidget(focusBox_);
-    row->addWidget(centreCancelBox_);
-    row->addWidget(channelsBox_);
+    tuningRow->addWidget(tuningCaption);
+    tuningRow->addWidget(tuningBox_);
+    tuningRow->addWidget(detectButton_);
+    tuningRow->addWidget(tuningLabel_, 1);
+    auto* channelsCaption = new QLabel(tr("Channels:"), group_);
+    channelsCaption->setBuddy(channelsBox_);
+    tuningRow->addWidget(channelsCaption);
+    tuningRow->addWidget(channelsBox_);
+    partRow->addWidget(focusCaption);
+    partRow->addWidget(focusBox_);
+    partRow->addWidget(centreCancelBox_);
+    partRow->addStretch(1);
 
-    if (auto* main = qobject_cast<QBoxLayout*>(window->centralWidget()->layout()))
+    if (auto* main = qobject_cast<QBoxLayout*>(window->centralWidget()->layout())) {
         main->addWidget(group_);
+        // The window grows by the row, so the sound controls above keep the room they had.
+        window->resize(window->width(),
+                       window->height() + group_->sizeHint().height() + main->spacing());
+    }
     if (auto* practice = window->findChild<QMenu*>(QStringLiteral("menuPractice"))) {
         practice->addSeparator();
         connect(practice->addAction(tr("Detect T&uning")), &QAction::triggered, this,

@@ -91,6 +91,14 @@ double levelChangeFrame(const std::vector<float>& stereo, std::size_t from, bool
     return -1.0;
 }
 
+// The peak of the left channel over `count` frames from `from`.
+float peakOf(const std::vector<float>& stereo, std::size_t from, std::size_t count) {
+    float peak = 0.0F;
+    for (std::size_t k = from; k < from + count && 2 * k < stereo.size(); ++k)
+        peak = std::max(peak, std::fabs(stereo[2 * k]));
+    return peak;
+}
+
 // The hearing tools: the 440 Hz tone, the same in both channels, is turned down 18 dB by the
 // highs focus and taken out by the centre cancel; "up" turns the tool off again.
 void setHearing(HSTREAM stream, DWORD tool, bool up) {
@@ -170,7 +178,6 @@ int main(int argc, char** argv) {
         waitFrames(kRate / 2);
         BASS_ChannelSetAttribute(tempo, kind.attribute, kind.low);
     }
-    // At the volume left at 0.5: a peak of 0.25 with the tools off.
     for (const DWORD tool : {kFocusHighs, kCentreCancel}) {
         for (int trial = 0; trial < 12; ++trial) {
             waitFrames(static_cast<std::uint64_t>(pause(random)));
@@ -200,9 +207,16 @@ int main(int argc, char** argv) {
                 frame = levelChangeFrame(stereo, change.deviceFrame, change.up, 0.375F);
                 break;
             case kFocusHighs:
-            case kCentreCancel:
-                frame = levelChangeFrame(stereo, change.deviceFrame, change.up, 0.14F);
+            case kCentreCancel: {
+                // Between the levels a little before and well after (the next change comes
+                // 200 ms later at the soonest), on a log scale: these tools change it 18 dB
+                // or more.
+                const float before = peakOf(stereo, change.deviceFrame - 2048, 2048);
+                const float after = peakOf(stereo, change.deviceFrame + 6000, 2048);
+                frame = levelChangeFrame(stereo, change.deviceFrame, change.up,
+                                         std::sqrt(std::max(before * after, 1e-12F)));
                 break;
+            }
             default:
                 frame = frequencyChangeFrame(crossings, change.deviceFrame, change.up);
         }

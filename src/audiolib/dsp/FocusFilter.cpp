@@ -33,17 +33,6 @@ void appendNumber(std::string& out, float value) {
 
 }  // namespace
 
-bool FocusSpec::valid() const {
-    const auto index = static_cast<std::int32_t>(band);
-    if (index < static_cast<std::int32_t>(FocusBand::Off) ||
-        index > static_cast<std::int32_t>(FocusBand::Custom))
-        return false;
-    if (!std::isfinite(centreHz) || !std::isfinite(widthOctaves) || !std::isfinite(gainDb))
-        return false;
-    return centreHz >= kMinCentre && centreHz <= kMaxCentre && widthOctaves >= kMinWidth &&
-           widthOctaves <= kMaxWidth && std::fabs(gainDb) <= kMaxGain;
-}
-
 std::string focusChain(const FocusSpec& spec, int rate) {
     switch (spec.band) {
         case FocusBand::Off:

@@ -6,6 +6,7 @@
 #ifndef TONVERA_AUDIOLIB_DSP_FOCUSFILTER_H
 #define TONVERA_AUDIOLIB_DSP_FOCUSFILTER_H
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -34,8 +35,18 @@ struct FocusSpec {
     static constexpr float kMaxWidth = 6.0F;
     static constexpr float kMaxGain = 30.0F;  // dB either way
 
-    // Within the limits above and finite.
-    bool valid() const;
+    // Within the limits above and finite. Inline: the settings file reads specs without the
+    // filters themselves.
+    bool valid() const {
+        const auto index = static_cast<std::int32_t>(band);
+        if (index < static_cast<std::int32_t>(FocusBand::Off) ||
+            index > static_cast<std::int32_t>(FocusBand::Custom))
+            return false;
+        if (!std::isfinite(centreHz) || !std::isfinite(widthOctaves) || !std::isfinite(gainDb))
+            return false;
+        return centreHz >= kMinCentre && centreHz <= kMaxCentre && widthOctaves >= kMinWidth &&
+               widthOctaves <= kMaxWidth && std::fabs(gainDb) <= kMaxGain;
+    }
     bool operator==(const FocusSpec&) const = default;
 };
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # build
-    g++ cmake ninja-build pkg-config clang-format git
+    g++ cmake ninja-build pkg-config clang-format git ccache dpkg-dev
     # libraries
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libavfilter-dev

@@ -4,7 +4,8 @@
 # and the desktop entry validate, each file lies where the desktop looks for it, and the version
 # is the same everywhere. Installs what is missing first: the Build-Depends of debian/control and
 # the checking tools. Each check prints one "package check: PASS|FAIL" line; the script ends
-# non-zero when the build or a check fails. The CMake tree in build-deb/ is reused.
+# non-zero when the build or a check fails. The program is built in the release tree build/ that
+# the start command and the tests use (scripts/configure.sh); the package is written to build-deb/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build-deb
@@ -67,12 +68,14 @@ check "CMakeLists.txt, debian/changelog and the AppStream releases name version 
 
 mkdir -p "$out"
 # debhelper's stamps would make dh skip the build of a tree that has changed since; the CMake
-# tree stays (no clean), so only what changed is compiled again.
+# tree stays (no clean), so only what changed is compiled again: nothing, after the tests.
 rm -rf debian/debhelper-build-stamp debian/.debhelper debian/*.debhelper.log debian/*.substvars \
     debian/files debian/tonvera debian/tonvera-dbgsym
 rm -f "$out"/*.deb "$out"/*.buildinfo "$out"/*.changes
+# The tests lock the tree while they build and run in it (scripts/test.sh): the package waits.
 build_package() {
-    TONVERA_CMAKE_DIR=build-deb/cmake TONVERA_DEB_DIR=$out \
+    mkdir -p "$root/build"
+    TONVERA_CMAKE_DIR=build TONVERA_DEB_DIR=$out flock "$root/build/.tree-lock" \
         dpkg-buildpackage --build=binary --no-pre-clean --no-sign \
         --buildinfo-option=-u"$out" --buildinfo-file="$out/tonvera_${version}_${arch}.buildinfo" \
         --changes-option=-u"$out" --changes-file="$out/tonvera_${version}_${arch}.changes" &&

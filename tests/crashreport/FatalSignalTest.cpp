@@ -17,8 +17,11 @@ extern char** environ;
 
 namespace {
 
+// GCC names the sanitizer with a macro; clang (before 16) only answers __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
 #else
 constexpr bool kAddressSanitizer = false;
 #endif

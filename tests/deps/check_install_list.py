@@ -17,7 +17,8 @@ import sys
 # Programs that tests, benchmarks and the build scripts start. Looked up only in the system's
 # own folders: a tool in a developer's private PATH is exactly what a new machine lacks.
 PROGRAMS = [
-    "cmake", "ninja", "pkg-config", "g++", "git", "clang-format",
+    "cmake", "ninja", "pkg-config", "g++", "git", "clang-format", "ccache",
+    "dpkg-buildflags", "dpkg-architecture",
     "python3", "dbus-daemon", "desktop-file-validate",
     "soundstretch", "rubberband", "sox", "ffmpeg", "ffprobe",
     "Xvfb", "xauth", "xdotool", "convert", "clang++",

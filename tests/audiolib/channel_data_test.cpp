@@ -10,7 +10,7 @@ namespace {
 
 using audiolibtest::makeTempoStream;
 
-constexpr int kRate = 44100;
+using testsupport::kRate;
 
 // Left rises from 0 in steps of 1/65536, right is its negative: order mistakes are obvious.
 std::vector<float> ramps(int frames) {

@@ -32,7 +32,7 @@ class BitWriter {
     int used_ = 0;
 };
 
-constexpr int kRate = 44100;
+using testsupport::kRate;
 constexpr int kSubband = 1;
 constexpr int kSamplesPerFrame = 384;
 // 256 kbit/s at 44.1 kHz: 12 * 256000 / 44100 = 69 slots of 4 bytes, unpadded.

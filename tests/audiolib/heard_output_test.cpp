@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kRate = 44100;
+using testsupport::kRate;
 
 class HeardOutputTest : public ::testing::TestWithParam<DWORD> {
   protected:

@@ -14,10 +14,11 @@
 #include "audiolib/dsp/CentreCancel.h"
 #include "audiolib/dsp/FocusFilter.h"
 #include "audiolib/dsp/TuningEstimate.h"
+#include "support/AudioFixtures.h"
 
 namespace {
 
-constexpr int kRate = 44100;
+using testsupport::kRate;
 
 // Interleaved stereo: a sine of `hz` at `left` and `right` amplitude.
 std::vector<float> stereoSine(double hz, float left, float right, std::size_t frames) {

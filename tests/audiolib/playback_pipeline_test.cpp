@@ -11,7 +11,7 @@ using audiolibtest::largestStep;
 using audiolibtest::PipelineHarness;
 using testsupport::channelOf;
 
-constexpr int kRate = 44100;
+using testsupport::kRate;
 constexpr int kFadeFrames = 221;  // 5 ms at 44.1 kHz, rounded up
 
 // Left: 440 Hz at 0.5, right: 660 Hz at 0.3, so channel order mistakes show.

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kRate = 44100;
+using testsupport::kRate;
 
 std::shared_ptr<audiolib::SampleData> constantSample(float level, int frames) {
     auto data = std::make_shared<audiolib::SampleData>();

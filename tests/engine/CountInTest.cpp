@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kRate = 44100;
+using testsupport::kRate;
 
 class CountInTest : public EngineTest {
   protected:

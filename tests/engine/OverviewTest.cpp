@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kRate = 44100;
+using testsupport::kRate;
 
 std::optional<OverviewPeaks> build(const std::string& path, const std::string& key,
                                    std::string* cache, int* stores) {

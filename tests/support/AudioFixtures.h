@@ -8,6 +8,10 @@
 
 namespace testsupport {
 
+// The rate most generated signals use. One definition: the test programs are unity builds, where
+// each file's own copy would clash with its neighbours'.
+inline constexpr int kRate = 44100;
+
 // A sine of hz starting at phase 0, the same on every channel.
 std::vector<float> sine(double hz, double seconds, int rate, int channels, float amplitude = 0.5f);
 // All zeros.

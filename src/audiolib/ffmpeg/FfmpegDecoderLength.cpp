@@ -388,7 +388,9 @@ std::uint64_t FfmpegDecoder::estimatedLength() const {
     }
     const AVFormatContext& format = input_->format();
     if (format.duration > 0 && format.duration != AV_NOPTS_VALUE) {
-        return static_cast<std::uint64_t>(av_rescale_q(format.duration, AV_TIME_BASE_Q, samples));
+        // AV_TIME_BASE_Q is a C compound literal, which clang's -Wpedantic refuses in C++.
+        const AVRational microseconds{1, AV_TIME_BASE};
+        return static_cast<std::uint64_t>(av_rescale_q(format.duration, microseconds, samples));
     }
     return 0;
 }

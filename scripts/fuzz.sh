@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets in the sanitizer tree (build-san/: clang, ASan + UBSan), makes their
-# seed corpora and runs the targets side by side, each for a fixed time (90 s unless FUZZ_SECONDS
+# seed corpora and runs the targets side by side, each for a fixed time (105 s unless FUZZ_SECONDS
 # says otherwise). Each target's corpus is kept between runs: in TONVERA_FUZZ_CORPUS/<target> when
 # that is set (CI keeps it in its cache), else in build-san/corpus/<target>. Prints the executions
 # each target ran and what it found; exits non-zero when a target found a crash, a leak, a
 # sanitizer report or a broken promise. Findings are kept under build-san/findings/<target>/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${FUZZ_SECONDS:-90}
+seconds=${FUZZ_SECONDS:-105}
 build="$root/build-san"
 corpora=${TONVERA_FUZZ_CORPUS:-$build/corpus}
 targets=(settings_file_fuzzer decode_fuzzer)

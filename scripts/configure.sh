@@ -52,8 +52,7 @@ case $kind in
         ;;
     sanitize)
         # Line tables are all a sanitizer's stack trace needs, and much cheaper than full debug
-        # information; -O1 keeps the reports exact while running the suite several times faster
-        # than -O0.
+        # information; -O1 keeps the reports exact and runs the suite faster than -O0.
         CC=clang CXX=clang++ cmake "${common[@]}" "${unity[@]}" -DCMAKE_BUILD_TYPE=Debug \
             -DCMAKE_C_FLAGS_DEBUG="-O1 -gline-tables-only" \
             -DCMAKE_CXX_FLAGS_DEBUG="-O1 -gline-tables-only" \

@@ -117,7 +117,7 @@ bool SoundEngine::open(const std::string& path) {
 
     // Another recording has its own tuning; the hearing tools stay as the player set them.
     tuning_.store(0.0F, std::memory_order_relaxed);
-    if (const audiolib::HearingSettings kept = hearing(); !kept.neutral())
+    if (const formats::HearingSettings kept = hearing(); !kept.neutral())
         applyHearing(musicChannel_, kept);
 
     setMusicFile(path);

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "audiolib/dsp/HearingSettings.h"
+#include "formats/HearingSettings.h"
 
 // Which stretch engine plays (and exports) the music. Stored in the user's settings as this
 // number: never renumber.
@@ -119,10 +119,10 @@ class SoundEngine {
     float tuning() const;
     // The centre cancel, the channels heard and the focus filter: they stay for every music
     // opened after. False (nothing changed) when the library refuses them.
-    bool setHearing(const audiolib::HearingSettings& settings);
-    audiolib::HearingSettings hearing() const;
+    bool setHearing(const formats::HearingSettings& settings);
+    formats::HearingSettings hearing() const;
     // Hands `settings` to a tempo stream of the library (the export's too).
-    static bool applyHearing(std::uint32_t channel, const audiolib::HearingSettings& settings);
+    static bool applyHearing(std::uint32_t channel, const formats::HearingSettings& settings);
     // The library pitch for `semitones` with `cents` of tuning added, within its range.
     static float pitchWithTuning(float semitones, float cents);
 
@@ -144,7 +144,7 @@ class SoundEngine {
     std::atomic<SoundQuality> soundQuality_{SoundQuality::Best};
     mutable std::mutex musicFileMutex_;
     std::atomic<float> tuning_{0.0F};
-    audiolib::HearingSettings hearing_;  // guarded by hearingMutex_
+    formats::HearingSettings hearing_;  // guarded by hearingMutex_
     mutable std::mutex hearingMutex_;
     std::recursive_mutex dataLock_;
 };

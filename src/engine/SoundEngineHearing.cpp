@@ -28,7 +28,7 @@ float SoundEngine::tuning() const {
     return tuning_.load(std::memory_order_relaxed);
 }
 
-bool SoundEngine::applyHearing(std::uint32_t channel, const audiolib::HearingSettings& settings) {
+bool SoundEngine::applyHearing(std::uint32_t channel, const formats::HearingSettings& settings) {
     TONVERA_HEARING hearing{};
     hearing.channels = static_cast<DWORD>(settings.channels);
     hearing.focus = static_cast<DWORD>(settings.focus.band);
@@ -39,10 +39,10 @@ bool SoundEngine::applyHearing(std::uint32_t channel, const audiolib::HearingSet
     return TONVERA_ChannelSetHearing(channel, &hearing) != FALSE;
 }
 
-bool SoundEngine::setHearing(const audiolib::HearingSettings& settings) {
+bool SoundEngine::setHearing(const formats::HearingSettings& settings) {
     if (musicChannel_ != 0 && !applyHearing(musicChannel_, settings))
         return false;
-    if (musicChannel_ == 0 && settings.focus.band == audiolib::FocusBand::Custom &&
+    if (musicChannel_ == 0 && settings.focus.band == formats::FocusBand::Custom &&
         !settings.focus.valid()) {
         return false;
     }
@@ -51,7 +51,7 @@ bool SoundEngine::setHearing(const audiolib::HearingSettings& settings) {
     return true;
 }
 
-audiolib::HearingSettings SoundEngine::hearing() const {
+formats::HearingSettings SoundEngine::hearing() const {
     std::lock_guard lock(hearingMutex_);
     return hearing_;
 }

@@ -73,8 +73,8 @@ class ProgressPrinter : public SoundExportProtocol {
     int shown_ = -1;
 };
 
-std::optional<audiolib::ChannelChoice> channelChoice(const std::string& text) {
-    using audiolib::ChannelChoice;
+std::optional<formats::ChannelChoice> channelChoice(const std::string& text) {
+    using formats::ChannelChoice;
     if (text == "stereo")
         return ChannelChoice::Stereo;
     if (text == "left")
@@ -89,9 +89,9 @@ std::optional<audiolib::ChannelChoice> channelChoice(const std::string& text) {
 }
 
 // off, bass, low-mids, highs, or custom:HZ:OCTAVES:DB.
-std::optional<audiolib::FocusSpec> focusSpec(const std::string& text) {
-    using audiolib::FocusBand;
-    audiolib::FocusSpec spec;
+std::optional<formats::FocusSpec> focusSpec(const std::string& text) {
+    using formats::FocusBand;
+    formats::FocusSpec spec;
     if (text == "off") {
         spec.band = FocusBand::Off;
     } else if (text == "bass") {

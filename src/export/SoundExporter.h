@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "audiolib/dsp/HearingSettings.h"
+#include "formats/HearingSettings.h"
 
 class SoundEngine;
 class SoundExportProtocol;
@@ -32,7 +32,7 @@ struct ExportSettings {
     float pitch = 0.0F;   // semitones
     float tuning = 0.0F;  // cents added to the pitch
     // The centre cancel, channels and focus filter, as the music plays with them.
-    audiolib::HearingSettings hearing;
+    formats::HearingSettings hearing;
     // Playback rate in Hz; none means the file's own rate.
     std::optional<float> rate;
     // BASS_FX_TempoCreate flags choosing the stretch engine (see SoundEngine::tempoEngineFlags).
@@ -85,7 +85,7 @@ class SoundExporter {
     float mf_Pitch = 0.0F;
     float mf_Rate = 0.0F;
     float tuning_ = 0.0F;
-    audiolib::HearingSettings hearing_;
+    formats::HearingSettings hearing_;
     SoundExportProtocol* delegate_ = nullptr;
     SoundEngine* engine_;
     std::string musicFile_;

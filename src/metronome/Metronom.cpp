@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "engine/SoundEngine.h"
+#include "formats/NumberText.h"
 #include "logging/Console.h"
-#include "ui/NumberText.h"
 #include "ui/ResourcePaths.h"
 
 Metronom::Metronom(QObject* parent) : QObject(parent), updateTimer_(this) {

@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <utility>
 
+#include "formats/NumberText.h"
 #include "metronome/Metronom.h"
-#include "ui/NumberText.h"
 #include "ui/ValueSlider.h"
 
 MetronomControls::MetronomControls(const Widgets& widgets, Metronom& metronom, const QString& image,

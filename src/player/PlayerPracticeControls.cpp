@@ -4,12 +4,12 @@
 #include <QLineEdit>
 
 #include "engine/SoundEngine.h"
+#include "formats/PracticeSettings.h"
 #include "metronome/Metronom.h"
 #include "player/TonveraAppDelegate.h"
 #include "player/practice/HearingTools.h"
 #include "player/practice/MarkerTools.h"
 #include "player/practice/PracticeTools.h"
-#include "player/settingsfile/PracticeSettings.h"
 #include "ui/ValueSlider.h"
 
 PlayerPracticeControls::PlayerPracticeControls(TonveraAppDelegate& controller)
@@ -167,7 +167,7 @@ void PlayerPracticeControls::applyPracticeTools(const PracticeSettings& settings
     // A file without the hearing keys plays the music as it sounds, as it did when saved.
     if (HearingTools* hearing = controller_.hearingTools())
         hearing->apply(settings.tuningCents.value_or(0.0F),
-                       settings.hearing.value_or(audiolib::HearingSettings{}));
+                       settings.hearing.value_or(formats::HearingSettings{}));
     if (!settings.loop && !settings.trainer && !settings.countIn)
         return;
     tools->apply(settings.loop.value_or(tools->loop()), settings.trainer.value_or(tools->trainer()),

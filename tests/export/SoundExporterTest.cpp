@@ -316,12 +316,12 @@ TEST(CommandLineExportTest, BadValuesAndMissingFilesAreOneLineErrors) {
                "--centre-cancel", "--channels", "swapped", "in.mp3"});
     ASSERT_EQ(hearing.action, Action::Export) << hearing.error;
     EXPECT_FLOAT_EQ(hearing.settings.tuning, -18.0F);
-    EXPECT_EQ(hearing.settings.hearing.focus.band, audiolib::FocusBand::Custom);
+    EXPECT_EQ(hearing.settings.hearing.focus.band, formats::FocusBand::Custom);
     EXPECT_FLOAT_EQ(hearing.settings.hearing.focus.centreHz, 500.0F);
     EXPECT_FLOAT_EQ(hearing.settings.hearing.focus.widthOctaves, 1.5F);
     EXPECT_FLOAT_EQ(hearing.settings.hearing.focus.gainDb, -6.0F);
     EXPECT_TRUE(hearing.settings.hearing.centreCancel);
-    EXPECT_EQ(hearing.settings.hearing.channels, audiolib::ChannelChoice::Swapped);
+    EXPECT_EQ(hearing.settings.hearing.channels, formats::ChannelChoice::Swapped);
     for (const auto& bad : std::vector<std::vector<std::string>>{
              {"--export", "o.wav", "--tempo", "fast", "in.mp3"},
              {"--export", "o.wav", "--tempo", "-99", "in.mp3"},

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "player/settingsfile/PracticeSettingsFile.h"
+#include "formats/PracticeSettingsFile.h"
 #include "support/AudioFixtures.h"
 
 namespace {

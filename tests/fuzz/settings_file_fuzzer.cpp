@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "player/settingsfile/PlistPrecheck.h"
-#include "player/settingsfile/PracticeSettingsFile.h"
+#include "formats/PlistPrecheck.h"
+#include "formats/PracticeSettingsFile.h"
 
 namespace {
 

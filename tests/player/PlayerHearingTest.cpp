@@ -47,12 +47,12 @@ TEST_F(PlayerTest, DetectedTuningIsOfferedAndTheToolsOutliveTheMusicButNotItsTun
     hearing.channelsBox()->setCurrentIndex(3);
     emit hearing.channelsBox()->activated(3);  // Mono
     // A custom band above what 22.05 kHz can hold is refused and the focus stays off.
-    hearing.setBandChooser([](QWidget*, const audiolib::FocusSpec&) {
-        return audiolib::FocusSpec{audiolib::FocusBand::Custom, 15000.0F, 1.0F, 6.0F};
+    hearing.setBandChooser([](QWidget*, const formats::FocusSpec&) {
+        return formats::FocusSpec{formats::FocusBand::Custom, 15000.0F, 1.0F, 6.0F};
     });
     hearing.focusBox()->setCurrentIndex(4);
     emit hearing.focusBox()->activated(4);
-    EXPECT_EQ(engine_.hearing().focus.band, audiolib::FocusBand::Off);
+    EXPECT_EQ(engine_.hearing().focus.band, formats::FocusBand::Off);
     EXPECT_EQ(hearing.focusBox()->currentIndex(), 0);
     ASSERT_FALSE(told_.isEmpty());
     EXPECT_TRUE(told_.last().contains("15000 Hz")) << told_.last().toStdString();
@@ -61,7 +61,7 @@ TEST_F(PlayerTest, DetectedTuningIsOfferedAndTheToolsOutliveTheMusicButNotItsTun
     EXPECT_FLOAT_EQ(engine_.tuning(), 0.0F);
     EXPECT_EQ(hearing.tuningBox()->value(), 0);
     EXPECT_TRUE(engine_.hearing().centreCancel);
-    EXPECT_EQ(engine_.hearing().channels, audiolib::ChannelChoice::Mono);
+    EXPECT_EQ(engine_.hearing().channels, formats::ChannelChoice::Mono);
     EXPECT_TRUE(hearing.centreCancelBox()->isChecked());
     EXPECT_EQ(hearing.channelsBox()->currentIndex(), 3);
 }

@@ -21,11 +21,11 @@
 
 #include "PlayerFixture.h"
 #include "audiolib/audiolib.h"
+#include "formats/PracticeSettingsFile.h"
 #include "metronome/Metronom.h"
 #include "player/practice/HearingTools.h"
 #include "player/practice/PracticeTools.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
-#include "player/settingsfile/PracticeSettingsFile.h"
 #include "ui/ValueSlider.h"
 #include "visualisation/GlobalSettings.h"
 #include "visualisation/SettingsController.h"
@@ -413,7 +413,7 @@ TEST_F(PlayerPracticeSettingsTest, TheToolsInUseAreKeptAndAFileWithoutThemStaysA
     EXPECT_FLOAT_EQ(engine_.tempo(), -30.0F);  // the trainer starts again from its start tempo
     EXPECT_FLOAT_EQ(engine_.tuning(), -18.0F);
     EXPECT_EQ(hearing.tuningBox()->value(), -18);
-    EXPECT_EQ(engine_.hearing().focus.band, audiolib::FocusBand::Bass);
+    EXPECT_EQ(engine_.hearing().focus.band, formats::FocusBand::Bass);
     EXPECT_TRUE(engine_.hearing().centreCancel);
     EXPECT_TRUE(hearing.centreCancelBox()->isChecked());
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/PracticeSettings.h"
 #include "player/settingsfile/PracticeControls.h"
-#include "player/settingsfile/PracticeSettings.h"
 
 class FakeControls : public PracticeControls {
   public:

@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include "player/settingsfile/PracticeSettingsFile.h"
+#include "formats/PracticeSettingsFile.h"
 #include "support/TempHome.h"
 
 namespace {
@@ -137,9 +137,9 @@ TEST_F(PlistlibTest, ThePracticeToolsKeysSurviveAPlistlibRoundTrip) {
     s.markers =
         std::vector<Marker>{{12.5, QStringLiteral("Verse")}, {40.25, QStringLiteral("Chorus – 2")}};
     s.tuningCents = -18.0F;
-    audiolib::HearingSettings hearing;
-    hearing.channels = audiolib::ChannelChoice::Swapped;
-    hearing.focus = audiolib::FocusSpec{audiolib::FocusBand::Custom, 110.0F, 0.5F, -9.0F};
+    formats::HearingSettings hearing;
+    hearing.channels = formats::ChannelChoice::Swapped;
+    hearing.focus = formats::FocusSpec{formats::FocusBand::Custom, 110.0F, 0.5F, -9.0F};
     hearing.centreCancel = true;
     s.hearing = hearing;
     const QString ours = QString::fromStdString(dir_.file("tools.sps"));
@@ -166,7 +166,7 @@ with open(sys.argv[2], "wb") as f:
     const PracticeSettingsReadResult hostile = PracticeSettingsFile::read(again);
     ASSERT_TRUE(hostile.settings) << hostile.error.toStdString();
     EXPECT_FALSE(hostile.settings->tuningCents);
-    audiolib::HearingSettings cancelOnly;
+    formats::HearingSettings cancelOnly;
     cancelOnly.centreCancel = true;
     EXPECT_EQ(hostile.settings->hearing, cancelOnly);
 

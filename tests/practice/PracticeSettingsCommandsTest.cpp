@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "FakeControls.h"
+#include "formats/PracticeSettingsFile.h"
 #include "player/settingsfile/PracticeSettingsCommands.h"
-#include "player/settingsfile/PracticeSettingsFile.h"
 #include "support/TempHome.h"
 
 using Slider = PracticeControls::Slider;

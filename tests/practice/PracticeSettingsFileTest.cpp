@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "player/settingsfile/PracticeSettingsFile.h"
+#include "formats/PracticeSettingsFile.h"
 #include "support/TempHome.h"
 
 namespace {

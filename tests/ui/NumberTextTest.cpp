@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "ui/NumberText.h"
+#include "formats/NumberText.h"
 
 using namespace numbertext;
 

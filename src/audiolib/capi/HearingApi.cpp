@@ -3,6 +3,8 @@
 #include <optional>
 
 #include "audiolib/capi/ApiSupport.h"
+#include "audiolib/dsp/ChannelChoice.h"
+#include "audiolib/dsp/FocusFilter.h"
 #include "audiolib/stream/TempoStream.h"
 
 using namespace audiolib;

@@ -6,20 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "formats/HearingSettings.h"
+
 namespace audiolib {
 
-// Stored in settings files and passed through the C surface as these numbers: never renumber.
-enum class ChannelChoice : std::int32_t {
-    Stereo = 0,
-    LeftOnly = 1,
-    RightOnly = 2,
-    Mono = 3,
-    Swapped = 4,
-};
-
-constexpr bool isChannelChoice(std::int32_t value) {
-    return value >= 0 && value <= static_cast<std::int32_t>(ChannelChoice::Swapped);
-}
+using formats::ChannelChoice;
+using formats::isChannelChoice;
 
 // Interleaved frames of `channels` channels, in place; only the first two channels take part
 // (a mono signal is left alone).

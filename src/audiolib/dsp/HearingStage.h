@@ -16,9 +16,11 @@
 
 #include "audiolib/dsp/CentreCancel.h"
 #include "audiolib/dsp/FocusFilter.h"
-#include "audiolib/dsp/HearingSettings.h"
+#include "formats/HearingSettings.h"
 
 namespace audiolib {
+
+using formats::HearingSettings;
 
 class HearingStage {
   public:

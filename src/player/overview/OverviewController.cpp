@@ -12,12 +12,12 @@
 
 #include "engine/OverviewBuilder.h"
 #include "engine/SoundEngine.h"
+#include "formats/AtomicFileWrite.h"
 #include "logging/Console.h"
 #include "player/TonveraAppDelegate.h"
 #include "player/overview/SongOverview.h"
 #include "player/practice/MarkerTools.h"
 #include "player/practice/PracticeTools.h"
-#include "player/settingsfile/AtomicFileWrite.h"
 
 namespace {
 

@@ -21,9 +21,9 @@ QDoubleSpinBox* numberBox(double minimum, double maximum, int decimals, double s
 
 }  // namespace
 
-FocusBandDialog::FocusBandDialog(const audiolib::FocusSpec& band, QWidget* parent)
+FocusBandDialog::FocusBandDialog(const formats::FocusSpec& band, QWidget* parent)
     : QDialog(parent) {
-    using audiolib::FocusSpec;
+    using formats::FocusSpec;
     setWindowTitle(tr("Custom Focus Band"));
     auto* layout = new QVBoxLayout(this);
     auto* intro = new QLabel(
@@ -51,9 +51,9 @@ FocusBandDialog::FocusBandDialog(const audiolib::FocusSpec& band, QWidget* paren
     layout->addWidget(buttons);
 }
 
-audiolib::FocusSpec FocusBandDialog::band() const {
-    audiolib::FocusSpec spec;
-    spec.band = audiolib::FocusBand::Custom;
+formats::FocusSpec FocusBandDialog::band() const {
+    formats::FocusSpec spec;
+    spec.band = formats::FocusBand::Custom;
     spec.centreHz = static_cast<float>(centre_->value());
     spec.widthOctaves = static_cast<float>(width_->value());
     spec.gainDb = static_cast<float>(gain_->value());

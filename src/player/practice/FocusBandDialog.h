@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "audiolib/dsp/FocusFilter.h"
+#include "formats/HearingSettings.h"
 
 class QDoubleSpinBox;
 
@@ -14,10 +14,10 @@ class FocusBandDialog : public QDialog {
 
   public:
     // The fields are held within the filter's limits; `band` gives their first values.
-    explicit FocusBandDialog(const audiolib::FocusSpec& band, QWidget* parent = nullptr);
+    explicit FocusBandDialog(const formats::FocusSpec& band, QWidget* parent = nullptr);
 
     // A Custom spec of the fields' values.
-    audiolib::FocusSpec band() const;
+    formats::FocusSpec band() const;
 
   private:
     QDoubleSpinBox* centre_ = nullptr;

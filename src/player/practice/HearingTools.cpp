@@ -23,10 +23,10 @@
 
 namespace {
 
-using audiolib::ChannelChoice;
-using audiolib::FocusBand;
-using audiolib::FocusSpec;
-using audiolib::HearingSettings;
+using formats::ChannelChoice;
+using formats::FocusBand;
+using formats::FocusSpec;
+using formats::HearingSettings;
 
 constexpr int kDetectorPollMs = 100;
 // Below this the peaks agree too little for the figure to mean much; it is still shown.

@@ -14,7 +14,7 @@
 #include <memory>
 #include <optional>
 
-#include "audiolib/dsp/HearingSettings.h"
+#include "formats/HearingSettings.h"
 
 class QCheckBox;
 class QComboBox;
@@ -34,8 +34,8 @@ class HearingTools : public QObject {
     // Asks whether to take the tuning the detection found; true for yes.
     using TuningQuestion = std::function<bool(QWidget* parent, const QString& text)>;
     // The custom focus band's dialog: the band chosen, or nullopt when cancelled.
-    using BandChooser = std::function<std::optional<audiolib::FocusSpec>(
-        QWidget* parent, const audiolib::FocusSpec& band)>;
+    using BandChooser = std::function<std::optional<formats::FocusSpec>(
+        QWidget* parent, const formats::FocusSpec& band)>;
 
     // The controller must outlive this object; its window gets the hearing row here.
     explicit HearingTools(TonveraAppDelegate& controller);
@@ -52,9 +52,9 @@ class HearingTools : public QObject {
 
     // ---- the set-up, for the settings files
     float tuning() const;
-    audiolib::HearingSettings hearing() const;
+    formats::HearingSettings hearing() const;
     // A stored set-up applied to the music just opened (bad values are refused, not applied).
-    void apply(float tuningCents, const audiolib::HearingSettings& hearing);
+    void apply(float tuningCents, const formats::HearingSettings& hearing);
 
     // ---- seams and outlets for tests and the window
     void setTuningQuestion(TuningQuestion question) { question_ = std::move(question); }
@@ -75,7 +75,7 @@ class HearingTools : public QObject {
     void focusPicked(int index);
     // Hands `hearing` to the engine; on refusal the user is told and the controls show what
     // the engine kept.
-    void setHearing(const audiolib::HearingSettings& hearing);
+    void setHearing(const formats::HearingSettings& hearing);
     void showHearing();
     void pollDetector();
 
@@ -83,7 +83,7 @@ class HearingTools : public QObject {
     TuningQuestion question_;
     BandChooser chooser_;
     // The custom band last chosen, offered again when Custom is picked.
-    audiolib::FocusSpec customBand_;
+    formats::FocusSpec customBand_;
     std::unique_ptr<TuningDetector> detector_;
     QTimer detectorPoll_;
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "player/practice/PracticeSetup.h"
+#include "formats/PracticeSetup.h"
 
 class QTableWidget;
 

@@ -3,9 +3,9 @@
 #include <QApplication>
 
 #include "engine/SoundEngine.h"
+#include "formats/Markers.h"
 #include "logging/Console.h"
 #include "player/practice/MarkerListWindow.h"
-#include "player/practice/Markers.h"
 
 namespace {
 

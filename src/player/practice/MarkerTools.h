@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "player/practice/PracticeSetup.h"
+#include "formats/PracticeSetup.h"
 
 class MarkerListWindow;
 class SoundEngine;

@@ -1,4 +1,5 @@
 #include "player/practice/PracticeTools.h"
+#include "player/practice/TrainerStatus.h"
 
 #include <QAbstractSlider>
 #include <QAction>
@@ -21,6 +22,7 @@
 #include <cmath>
 
 #include "engine/SoundEngine.h"
+#include "formats/NumberText.h"
 #include "logging/Console.h"
 #include "metronome/Metronom.h"
 #include "player/DisplayFormat.h"
@@ -28,7 +30,6 @@
 #include "player/practice/KeyboardShortcutsWindow.h"
 #include "player/practice/MarkerTools.h"
 #include "player/practice/TrainerDialog.h"
-#include "ui/NumberText.h"
 #include "ui/ValueSlider.h"
 
 namespace {

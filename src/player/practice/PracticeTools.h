@@ -13,8 +13,8 @@
 #include <QPointer>
 #include <memory>
 
+#include "formats/PracticeSetup.h"
 #include "player/practice/PracticeKeys.h"
-#include "player/practice/PracticeSetup.h"
 
 class KeyboardShortcutsWindow;
 class MarkerTools;

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "player/practice/PracticeSetup.h"
+#include "formats/PracticeSetup.h"
 
 class QDoubleSpinBox;
 class QSpinBox;

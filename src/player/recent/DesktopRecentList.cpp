@@ -8,9 +8,9 @@
 #include <QUrl>
 #include <utility>
 
+#include "formats/AtomicFileWrite.h"
 #include "logging/Console.h"
 #include "player/recent/XbelBookmarks.h"
-#include "player/settingsfile/AtomicFileWrite.h"
 
 DesktopRecentList::DesktopRecentList(QString listPath) : listPath_(std::move(listPath)) {}
 

@@ -5,8 +5,8 @@
 #include <QMenu>
 #include <utility>
 
+#include "formats/PracticeSettings.h"
 #include "logging/Console.h"
-#include "player/settingsfile/PracticeSettings.h"
 
 namespace {
 

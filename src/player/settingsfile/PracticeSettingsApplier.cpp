@@ -1,8 +1,8 @@
 #include "player/settingsfile/PracticeSettingsApplier.h"
 
+#include "formats/NumberText.h"
 #include "logging/Console.h"
 #include "player/DisplayFormat.h"
-#include "ui/NumberText.h"
 
 using Slider = PracticeControls::Slider;
 using ValueField = PracticeControls::ValueField;

@@ -5,8 +5,8 @@
 #ifndef TONVERA_PLAYER_SETTINGSFILE_PRACTICESETTINGSAPPLIER_H
 #define TONVERA_PLAYER_SETTINGSFILE_PRACTICESETTINGSAPPLIER_H
 
+#include "formats/PracticeSettings.h"
 #include "player/settingsfile/PracticeControls.h"
-#include "player/settingsfile/PracticeSettings.h"
 
 class PracticeSettingsApplier {
   public:

@@ -4,9 +4,9 @@
 #include <QFileInfo>
 #include <utility>
 
+#include "formats/PracticeSettingsFile.h"
 #include "logging/Console.h"
 #include "player/settingsfile/PracticeSettingsApplier.h"
-#include "player/settingsfile/PracticeSettingsFile.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <QString>
 #include <functional>
 
+#include "formats/PracticeSettings.h"
 #include "player/settingsfile/PracticeControls.h"
-#include "player/settingsfile/PracticeSettings.h"
 
 class QWidget;
 

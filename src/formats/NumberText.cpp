@@ -1,4 +1,4 @@
-#include "ui/NumberText.h"
+#include "formats/NumberText.h"
 
 #include <charconv>
 #include <climits>

@@ -2,14 +2,14 @@
 // the practice keys. Files come from other machines and other programs, so reading checks size
 // and shape before trusting anything, and a file that is not a settings dictionary is an error,
 // never an empty set-up.
-#ifndef TONVERA_PLAYER_SETTINGSFILE_PRACTICESETTINGSFILE_H
-#define TONVERA_PLAYER_SETTINGSFILE_PRACTICESETTINGSFILE_H
+#ifndef TONVERA_FORMATS_PRACTICESETTINGSFILE_H
+#define TONVERA_FORMATS_PRACTICESETTINGSFILE_H
 
 #include <QByteArray>
 #include <QString>
 #include <optional>
 
-#include "player/settingsfile/PracticeSettings.h"
+#include "formats/PracticeSettings.h"
 
 struct PracticeSettingsReadResult {
     std::optional<PracticeSettings> settings;  // none when the file could not be read

@@ -2,8 +2,8 @@
 // binary lists, copies shared objects and frees trees recursively: a few hundred bytes can ask it
 // for billions of nodes or a stack deeper than the thread has. These checks bound both, reading
 // the bytes the way the parser will.
-#ifndef TONVERA_PLAYER_SETTINGSFILE_PLISTPRECHECK_H
-#define TONVERA_PLAYER_SETTINGSFILE_PLISTPRECHECK_H
+#ifndef TONVERA_FORMATS_PLISTPRECHECK_H
+#define TONVERA_FORMATS_PLISTPRECHECK_H
 
 #include <QByteArray>
 #include <cstdint>

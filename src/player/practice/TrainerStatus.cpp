@@ -1,4 +1,4 @@
-#include "player/practice/PracticeSetup.h"
+#include "player/practice/TrainerStatus.h"
 
 #include <QCoreApplication>
 #include <algorithm>

@@ -1,8 +1,8 @@
 // Numbers read the way the player's text fields and stored settings have always been read: the
 // number a text begins with, so "120,5" is 120 and "abc" is 0. Locale-independent: a point is the
 // only decimal separator here.
-#ifndef TONVERA_UI_NUMBERTEXT_H
-#define TONVERA_UI_NUMBERTEXT_H
+#ifndef TONVERA_FORMATS_NUMBERTEXT_H
+#define TONVERA_FORMATS_NUMBERTEXT_H
 
 #include <QStringView>
 #include <QVariant>

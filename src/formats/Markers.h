@@ -1,12 +1,12 @@
 // The markers of the open music, kept in time order, and how the keys move between them.
-#ifndef TONVERA_PLAYER_PRACTICE_MARKERS_H
-#define TONVERA_PLAYER_PRACTICE_MARKERS_H
+#ifndef TONVERA_FORMATS_MARKERS_H
+#define TONVERA_FORMATS_MARKERS_H
 
 #include <cstddef>
 #include <optional>
 #include <vector>
 
-#include "player/practice/PracticeSetup.h"
+#include "formats/PracticeSetup.h"
 
 namespace markers {
 

@@ -1,4 +1,4 @@
-#include "player/settingsfile/PracticeSettingsFile.h"
+#include "formats/PracticeSettingsFile.h"
 
 #include <fcntl.h>
 #include <plist/plist.h>
@@ -16,10 +16,10 @@
 #include <memory>
 #include <utility>
 
-#include "player/practice/Markers.h"
-#include "player/settingsfile/AtomicFileWrite.h"
-#include "player/settingsfile/PlistPrecheck.h"
-#include "ui/NumberText.h"
+#include "formats/AtomicFileWrite.h"
+#include "formats/Markers.h"
+#include "formats/NumberText.h"
+#include "formats/PlistPrecheck.h"
 
 namespace {
 
@@ -195,7 +195,7 @@ void readMarkers(plist_t dict, PracticeSettings& s) {
 // cannot make.
 void readHearing(plist_t dict, PracticeSettings& s) {
     namespace k = practicekeys;
-    using audiolib::FocusBand;
+    using formats::FocusBand;
     if (itemOf(dict, k::kTuningCents) != nullptr) {
         const float cents = floatFor(dict, k::kTuningCents);
         if (std::isfinite(cents) && std::fabs(cents) <= 50.0F)
@@ -205,12 +205,12 @@ void readHearing(plist_t dict, PracticeSettings& s) {
                        k::kCentreCancel})) {
         return;
     }
-    audiolib::HearingSettings hearing;
-    if (const int channels = integerFor(dict, k::kChannels); audiolib::isChannelChoice(channels))
-        hearing.channels = static_cast<audiolib::ChannelChoice>(channels);
+    formats::HearingSettings hearing;
+    if (const int channels = integerFor(dict, k::kChannels); formats::isChannelChoice(channels))
+        hearing.channels = static_cast<formats::ChannelChoice>(channels);
     const int band = integerFor(dict, k::kFocusBand);
     if (band >= static_cast<int>(FocusBand::Off) && band <= static_cast<int>(FocusBand::Custom)) {
-        audiolib::FocusSpec focus;
+        formats::FocusSpec focus;
         focus.band = static_cast<FocusBand>(band);
         const auto stored = [dict](const char* key, float fallback) {
             return itemOf(dict, key) != nullptr ? floatFor(dict, key) : fallback;
@@ -493,7 +493,7 @@ QByteArray PracticeSettingsFile::toXml(const PracticeSettings& settings) {
     if (const auto& hearing = settings.hearing; hearing && !hearing->neutral()) {
         integer(k::kChannels, static_cast<std::int64_t>(hearing->channels));
         integer(k::kFocusBand, static_cast<std::int64_t>(hearing->focus.band));
-        if (hearing->focus.band == audiolib::FocusBand::Custom) {
+        if (hearing->focus.band == formats::FocusBand::Custom) {
             real(k::kFocusCentre, hearing->focus.centreHz);
             real(k::kFocusWidth, hearing->focus.widthOctaves);
             real(k::kFocusGain, hearing->focus.gainDb);

@@ -1,7 +1,7 @@
 // What the practice tools are set to: the A-B loop, the speed trainer, the count-in and the
 // markers. Kept in practice settings files beside the sound controls.
-#ifndef TONVERA_PLAYER_PRACTICE_PRACTICESETUP_H
-#define TONVERA_PLAYER_PRACTICE_PRACTICESETUP_H
+#ifndef TONVERA_FORMATS_PRACTICESETUP_H
+#define TONVERA_FORMATS_PRACTICESETUP_H
 
 #include <QString>
 
@@ -42,11 +42,5 @@ struct Marker {
     QString name;
     bool operator==(const Marker&) const = default;
 };
-
-namespace practicesetup {
-// "pass 3 of 4 at -20 %": where a running trainer stands. `passes` counts every pass through
-// the loop since the trainer started; the count restarts with each tempo step.
-QString trainerStatus(const TrainerPlan& plan, unsigned passes, float tempo);
-}  // namespace practicesetup
 
 #endif

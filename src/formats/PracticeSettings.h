@@ -1,15 +1,15 @@
 // A practice set-up as kept in a practice settings file (".sps"): the music file and how it
 // plays, and the metronome's beat rate, auto-start and volume.
-#ifndef TONVERA_PLAYER_SETTINGSFILE_PRACTICESETTINGS_H
-#define TONVERA_PLAYER_SETTINGSFILE_PRACTICESETTINGS_H
+#ifndef TONVERA_FORMATS_PRACTICESETTINGS_H
+#define TONVERA_FORMATS_PRACTICESETTINGS_H
 
 #include <QString>
 #include <QVariant>
 #include <optional>
 #include <vector>
 
-#include "audiolib/dsp/HearingSettings.h"
-#include "player/practice/PracticeSetup.h"
+#include "formats/HearingSettings.h"
+#include "formats/PracticeSetup.h"
 
 namespace practicekeys {
 // The file's keys; files written by earlier versions use exactly these names.
@@ -72,7 +72,7 @@ struct PracticeSettings {
     std::optional<std::vector<Marker>> markers{};
     // The hearing tools; none when the file has none of their keys.
     std::optional<float> tuningCents{};
-    std::optional<audiolib::HearingSettings> hearing{};
+    std::optional<formats::HearingSettings> hearing{};
 };
 
 #endif

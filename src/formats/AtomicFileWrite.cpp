@@ -1,4 +1,4 @@
-#include "player/settingsfile/AtomicFileWrite.h"
+#include "formats/AtomicFileWrite.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "player/practice/Markers.h"
+#include "formats/Markers.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "player/settingsfile/PlistPrecheck.h"
+#include "formats/PlistPrecheck.h"
 
 #include <algorithm>
 #include <optional>

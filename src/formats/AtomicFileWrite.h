@@ -4,8 +4,8 @@
 //
 // QSaveFile is not used: Qt 6.4 reports success when the disk fills up part way through (a short
 // write followed by ENOSPC/EFBIG is taken as done), which would lose the user's file.
-#ifndef TONVERA_PLAYER_SETTINGSFILE_ATOMICFILEWRITE_H
-#define TONVERA_PLAYER_SETTINGSFILE_ATOMICFILEWRITE_H
+#ifndef TONVERA_FORMATS_ATOMICFILEWRITE_H
+#define TONVERA_FORMATS_ATOMICFILEWRITE_H
 
 #include <QByteArray>
 #include <QString>

@@ -37,10 +37,14 @@ extern "C" {
 #include "BenchSupport.h"
 #include "audiolib/audiolib.h"
 #include "audiolib/stretch/SoundTouchEngine.h"
+#include "measures/SignalMeasures.h"
+#include "measures/TestSignals.h"
 #include "support/AudioFixtures.h"
 #include "support/TempHome.h"
 
 namespace {
+
+using namespace measures;
 
 constexpr int kRate = 44100;
 constexpr double kTempo = 0.75;  // -25 %
@@ -54,175 +58,6 @@ struct Setting {
 };
 const Setting kSettings[] = {
     {"tempo", kTempo, 0.0}, {"pitch", 1.0, kPitch}, {"both", kTempo, kPitch}};
-
-// ---- measurement ------------------------------------------------------------------------------
-
-// Power spectrum of a Blackman-Harris window of n samples (a power of two) from the middle of x.
-std::vector<double> powerSpectrum(const std::vector<float>& x, std::size_t n) {
-    std::vector<double> power;
-    if (x.size() < n)
-        return power;
-    const std::size_t start = (x.size() - n) / 2;
-    std::vector<float> in(n + 2);
-    std::vector<AVComplexFloat> out(n / 2 + 1);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double p = 2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(n);
-        const double w =
-            0.35875 - 0.48829 * std::cos(p) + 0.14128 * std::cos(2 * p) - 0.01168 * std::cos(3 * p);
-        in[i] = static_cast<float>(x[start + i] * w);
-    }
-    AVTXContext* tx = nullptr;
-    av_tx_fn fn = nullptr;
-    const float scale = 1.0F;
-    if (av_tx_init(&tx, &fn, AV_TX_FLOAT_RDFT, 0, static_cast<int>(n), &scale, AV_TX_UNALIGNED) < 0)
-        return power;
-    fn(tx, out.data(), in.data(), sizeof(float));
-    av_tx_uninit(&tx);
-    power.resize(out.size());
-    for (std::size_t k = 0; k < out.size(); ++k)
-        power[k] =
-            static_cast<double>(out[k].re) * out[k].re + static_cast<double>(out[k].im) * out[k].im;
-    return power;
-}
-
-std::size_t spectrumSize(std::size_t available) {
-    std::size_t n = 1 << 18;
-    while (n > 1024 && n > available)
-        n >>= 1;
-    return n;
-}
-
-struct ToneFigures {
-    double cents = NAN;
-    double outOfBandDb = NAN;
-};
-
-// The tone's frequency (log-parabolic interpolation around the strongest bin) and the energy
-// outside +-10 Hz of the expected frequency, with half a second left out at either end.
-ToneFigures measureTone(const std::vector<float>& mono, double expectedHz) {
-    ToneFigures figures;
-    const std::size_t edge = kRate / 2;
-    if (mono.size() < 4 * edge)
-        return figures;
-    const std::vector<float> middle(mono.begin() + edge, mono.end() - edge);
-    const std::size_t n = spectrumSize(middle.size());
-    const auto power = powerSpectrum(middle, n);
-    if (power.empty())
-        return figures;
-    const double binHz = static_cast<double>(kRate) / n;
-    std::size_t best = 1;
-    for (std::size_t k = 1; k + 1 < power.size(); ++k)
-        best = power[k] > power[best] ? k : best;
-    const double a = std::log(power[best - 1] + 1e-30);
-    const double b = std::log(power[best] + 1e-30);
-    const double c = std::log(power[best + 1] + 1e-30);
-    const double offset = 0.5 * (a - c) / (a - 2 * b + c);
-    figures.cents = 1200.0 * std::log2((best + offset) * binHz / expectedHz);
-    double total = 0.0;
-    double inside = 0.0;
-    for (std::size_t k = 0; k < power.size(); ++k) {
-        total += power[k];
-        if (std::fabs(k * binHz - expectedHz) <= 10.0)
-            inside += power[k];
-    }
-    figures.outOfBandDb = 10.0 * std::log10(std::max(total - inside, 1e-30) / total);
-    return figures;
-}
-
-// Onset of each click: the first sample after the expected place minus 100 ms that reaches
-// 30 % of the strongest sample in that click's window. Returns output frames, one per click.
-std::vector<double> clickOnsets(const std::vector<float>& mono, double interval, double ratio,
-                                std::size_t clicksIn) {
-    std::vector<double> onsets;
-    const double spacing = interval * kRate / ratio;
-    for (std::size_t k = 1; k + 1 < clicksIn; ++k) {
-        const double expected = k * spacing;
-        const auto from = static_cast<std::size_t>(std::max(0.0, expected - 0.1 * kRate));
-        const auto to = std::min(mono.size(), static_cast<std::size_t>(expected + 0.6 * spacing));
-        if (from >= to)
-            break;
-        float top = 0.0F;
-        for (std::size_t i = from; i < to; ++i)
-            top = std::max(top, std::fabs(mono[i]));
-        for (std::size_t i = from; i < to; ++i) {
-            if (top > 0.0F && std::fabs(mono[i]) >= 0.3F * top) {
-                onsets.push_back(static_cast<double>(i));
-                break;
-            }
-        }
-    }
-    return onsets;
-}
-
-struct ClickFigures {
-    double spreadMs = NAN;  // max - min of the onset offsets
-    double offsetMs = NAN;  // median onset offset against source time / ratio
-};
-
-ClickFigures measureClicks(const std::vector<float>& mono, double interval, double ratio,
-                           std::size_t clicksIn) {
-    ClickFigures figures;
-    const auto onsets = clickOnsets(mono, interval, ratio, clicksIn);
-    if (onsets.size() < 3)
-        return figures;
-    std::vector<double> offsets;
-    for (std::size_t k = 0; k < onsets.size(); ++k)
-        offsets.push_back(onsets[k] - (k + 1) * interval * kRate / ratio);
-    std::sort(offsets.begin(), offsets.end());
-    figures.spreadMs = (offsets.back() - offsets.front()) * 1000.0 / kRate;
-    figures.offsetMs = offsets[offsets.size() / 2] * 1000.0 / kRate;
-    return figures;
-}
-
-double levelDb(const std::vector<float>& out, const std::vector<float>& in) {
-    const std::size_t edge = kRate / 2;
-    if (out.size() < 4 * edge || in.size() < 4 * edge)
-        return NAN;
-    const std::vector<float> o(out.begin() + edge, out.end() - edge);
-    const std::vector<float> i(in.begin() + edge, in.end() - edge);
-    return 20.0 * std::log10(std::max(testsupport::rms(o), 1e-12) / testsupport::rms(i));
-}
-
-// ---- test signals -------------------------------------------------------------------------------
-
-// Noise with every bin between lowHz and highHz at equal level and random phase (periodic, so
-// it can be tiled), normalised to -6 dBFS peak.
-std::vector<float> bandNoise(double lowHz, double highHz, double seconds) {
-    const std::size_t n = 1 << 16;
-    std::vector<AVComplexFloat> spectrum(n / 2 + 1, AVComplexFloat{0.0F, 0.0F});
-    std::mt19937 random(3);
-    std::uniform_real_distribution<float> phase(0.0F, 2.0F * std::numbers::pi_v<float>);
-    for (std::size_t k = 0; k < spectrum.size(); ++k) {
-        const double hz = static_cast<double>(k) * kRate / n;
-        if (hz >= lowHz && hz <= highHz) {
-            const float p = phase(random);
-            spectrum[k] = AVComplexFloat{std::cos(p), std::sin(p)};
-        }
-    }
-    std::vector<float> period(n + 2);
-    AVTXContext* tx = nullptr;
-    av_tx_fn fn = nullptr;
-    const float scale = 1.0F;
-    av_tx_init(&tx, &fn, AV_TX_FLOAT_RDFT, 1, static_cast<int>(n), &scale, AV_TX_UNALIGNED);
-    fn(tx, period.data(), spectrum.data(), sizeof(AVComplexFloat));
-    av_tx_uninit(&tx);
-    period.resize(n);
-    float top = 0.0F;
-    for (float v : period)
-        top = std::max(top, std::fabs(v));
-    const auto frames = static_cast<std::size_t>(seconds * kRate);
-    std::vector<float> out(frames);
-    for (std::size_t i = 0; i < frames; ++i)
-        out[i] = period[i % n] * 0.5F / top;
-    return out;
-}
-
-std::vector<float> stereo(const std::vector<float>& mono) {
-    std::vector<float> out(mono.size() * 2);
-    for (std::size_t i = 0; i < mono.size(); ++i)
-        out[2 * i] = out[2 * i + 1] = mono[i];
-    return out;
-}
 
 // ---- the processors -----------------------------------------------------------------------------
 
@@ -535,7 +370,7 @@ void tuneSoundTouch(int argc, char** argv) {
             for (std::size_t k = 0; k < signals.size(); ++k) {
                 const double expected = tones[k] * std::exp2(kSettings[s].semitones / 12.0);
                 const ToneFigures f =
-                    measureTone(renderSoundTouch(t, signals[k], kSettings[s]), expected);
+                    measureTone(renderSoundTouch(t, signals[k], kSettings[s]), expected, kRate);
                 mean[s] += f.outOfBandDb / static_cast<double>(signals.size());
                 if (tones[k] == 440.0) {
                     at440[s] = f.outOfBandDb;
@@ -544,7 +379,8 @@ void tuneSoundTouch(int argc, char** argv) {
             }
         }
         const double spread =
-            measureClicks(renderSoundTouch(t, clicks, kSettings[2]), 0.5, kTempo, 20).spreadMs;
+            measureClicks(renderSoundTouch(t, clicks, kSettings[2]), 0.5, kTempo, 20, kRate)
+                .spreadMs;
         // SoundTouch alone, stereo, at "both": seconds per minute of audio.
         const double cpuStart = bench::cpuSeconds(RUSAGE_SELF);
         renderSoundTouch(t, music, kSettings[2], 2);
@@ -552,110 +388,6 @@ void tuneSoundTouch(int argc, char** argv) {
         std::printf("%-18s %7.1f %7.1f %7.1f | %7.1f %7.1f %7.1f | %7.3f | %7.1f | %7.2f\n", name,
                     mean[0], mean[1], mean[2], at440[0], at440[1], at440[2], cents, spread, cpu);
     }
-}
-
-// ---- a real recording at half speed -----------------------------------------------------------
-
-// Rises of a 5 ms RMS envelope (positive flux), one value per 5 ms hop.
-std::vector<double> onsetStrength(const std::vector<float>& mono, int rate) {
-    const auto hop = static_cast<std::size_t>(rate / 200);
-    std::vector<double> flux;
-    double previous = 0.0;
-    for (std::size_t start = 0; start + hop <= mono.size(); start += hop) {
-        double sum = 0.0;
-        for (std::size_t i = start; i < start + hop; ++i)
-            sum += static_cast<double>(mono[i]) * mono[i];
-        const double level = std::sqrt(sum / hop);
-        flux.push_back(std::max(0.0, level - previous));
-        previous = level;
-    }
-    return flux;
-}
-
-// Indices of local maxima above `threshold`, at least `gap` hops apart.
-std::vector<std::size_t> peaks(const std::vector<double>& d, std::size_t from, std::size_t to,
-                               double threshold, std::size_t gap) {
-    std::vector<std::size_t> found;
-    for (std::size_t i = std::max<std::size_t>(from, 1); i + 1 < std::min(to, d.size()); ++i) {
-        if (d[i] < threshold || d[i] < d[i - 1] || d[i] < d[i + 1])
-            continue;
-        if (!found.empty() && i - found.back() < gap) {
-            if (d[i] > d[found.back()])
-                found.back() = i;
-            continue;
-        }
-        found.push_back(i);
-    }
-    return found;
-}
-
-// Octave-band levels (dB) of the long-term spectrum, 63 Hz to 16 kHz.
-std::vector<double> octaveLevels(const std::vector<float>& mono, int rate) {
-    constexpr std::size_t n = 4096;
-    std::vector<double> sum(n / 2 + 1, 0.0);
-    for (std::size_t start = 0; start + n <= mono.size(); start += n / 2) {
-        const std::vector<float> part(mono.begin() + static_cast<std::ptrdiff_t>(start),
-                                      mono.begin() + static_cast<std::ptrdiff_t>(start + n));
-        const auto power = powerSpectrum(part, n);
-        for (std::size_t k = 0; k < power.size() && k < sum.size(); ++k)
-            sum[k] += power[k];
-    }
-    std::vector<double> bands;
-    double total = 0.0;
-    for (double v : sum)
-        total += v;
-    for (double low = 44.0; low < 16000.0; low *= 2.0) {
-        double band = 0.0;
-        for (std::size_t k = 0; k < sum.size(); ++k) {
-            const double hz = static_cast<double>(k) * rate / n;
-            if (hz >= low && hz < 2 * low)
-                band += sum[k];
-        }
-        bands.push_back(10.0 * std::log10(std::max(band, 1e-30) / total));
-    }
-    return bands;
-}
-
-// 10 ms RMS envelope every 2.5 ms (long enough not to ripple with the bass).
-std::vector<double> envelope(const std::vector<float>& mono, int rate) {
-    const auto hop = static_cast<std::size_t>(rate / 400);
-    std::vector<double> out;
-    for (std::size_t start = 0; start + 4 * hop <= mono.size(); start += hop) {
-        double sum = 0.0;
-        for (std::size_t i = start; i < start + 4 * hop; ++i)
-            sum += static_cast<double>(mono[i]) * mono[i];
-        out.push_back(std::sqrt(sum / (4 * hop)));
-    }
-    return out;
-}
-
-struct Hit {
-    double attackMs = 0.0;   // time of the first attack peak after the window start
-    double reattackMs = -1;  // a second attack (a dip of 6 dB, then back up by 6 dB or more)
-};
-
-// The attack in env[from, to): the first peak within 40 % of the window's top, then whether
-// the envelope dips by 6 dB and rises again by 6 dB, to within 6 dB of that peak (a doubled
-// hit).
-Hit analyseHit(const std::vector<double>& env, std::size_t from, std::size_t to) {
-    Hit hit;
-    to = std::min(to, env.size());
-    double top = 0.0;
-    for (std::size_t i = from; i < to; ++i)
-        top = std::max(top, env[i]);
-    std::size_t attack = from;
-    while (attack + 1 < to && (env[attack] < 0.6 * top || env[attack + 1] > env[attack]))
-        ++attack;
-    hit.attackMs = (static_cast<double>(attack) - static_cast<double>(from)) * 2.5;
-    double dip = env[attack];
-    for (std::size_t i = attack + 1; i < to; ++i) {
-        dip = std::min(dip, env[i]);
-        if (dip < env[attack] * 0.5 && env[i] >= env[attack] * 0.5 && env[i] > dip * 2.0) {
-            hit.reattackMs = (static_cast<double>(i) - static_cast<double>(attack)) * 2.5;
-            break;
-        }
-    }
-    return hit;
 }
 
 // Renders a recording at tempo -50 % with both engines and compares each with the original:
@@ -742,7 +474,7 @@ int main(int argc, char** argv) {
     constexpr double kToneSeconds = 10.0;
     constexpr double kClickInterval = 0.5;
     constexpr double kMusicSeconds = 60.0;
-    const auto noise = bandNoise(19800.0, 21500.0, 6.0);
+    const auto noise = bandNoise(19800.0, 21500.0, 6.0, kRate);
     std::string error;
     if (!testsupport::writeAudioFile(tone, testsupport::sine(440.0, kToneSeconds, kRate, 2, 0.5F),
                                      kRate, 2, &error) ||
@@ -789,7 +521,7 @@ int main(int argc, char** argv) {
                 break;
             }
             const double expected = 440.0 * std::exp2(kSettings[s].semitones / 12.0);
-            const ToneFigures f = measureTone(out, expected);
+            const ToneFigures f = measureTone(out, expected, kRate);
             db[s] = f.outOfBandDb;
             worstCents = std::fabs(f.cents) > std::fabs(worstCents) ? f.cents : worstCents;
             if (s == 2) {
@@ -803,10 +535,10 @@ int main(int argc, char** argv) {
         }
         std::vector<float> out;
         p.run(clickFile, kSettings[2], scratch, &out);
-        const ClickFigures clicks = measureClicks(out, kClickInterval, kTempo,
-                                                  static_cast<std::size_t>(10.0 / kClickInterval));
+        const ClickFigures clicks = measureClicks(
+            out, kClickInterval, kTempo, static_cast<std::size_t>(10.0 / kClickInterval), kRate);
         p.run(noiseFile, kSettings[1], scratch, &out);
-        const double alias = levelDb(out, noise);
+        const double alias = levelDb(out, noise, kRate);
         const int who = p.external ? RUSAGE_CHILDREN : RUSAGE_SELF;
         const double cpuStart = bench::cpuSeconds(who);
         p.run(music, kSettings[2], scratch, &out);

@@ -2,22 +2,20 @@
 // music plays while a long file is read: first from the cache, else by decoding the whole file
 // (and then into the cache).
 //
-// Threads: made, polled and destroyed on one thread (the window's). The worker thread only calls
-// the cache functions it was given and writes the progress and the result, which the owner reads
-// through progress() and take(). Destroying the builder stops the worker at its next block and
-// waits for it; cancel() asks it to stop without waiting, so an owner that must not wait (a
-// window) can let it finish in the background and destroy it once finished().
+// Threads: made, polled and destroyed on one thread (the window's). The worker thread (a
+// BackgroundWorker) only calls the cache functions it was given and writes the progress and the
+// result, which the owner reads through progress() and take(). Destroying the builder stops the
+// worker at its next block and waits for it; cancel() asks it to stop without waiting, so an
+// owner that must not wait (a window) can let it finish in the background and destroy it once
+// finished().
 #ifndef TONVERA_ENGINE_OVERVIEWBUILDER_H
 #define TONVERA_ENGINE_OVERVIEWBUILDER_H
 
-#include <atomic>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
+#include "engine/BackgroundWorker.h"
 #include "engine/OverviewPeaks.h"
 
 class OverviewBuilder {
@@ -31,27 +29,23 @@ class OverviewBuilder {
 
     // `key` names the file's version (see overviewpeaks::serialize).
     OverviewBuilder(std::string utf8Path, std::string key, Cache cache);
-    ~OverviewBuilder();
     OverviewBuilder(const OverviewBuilder&) = delete;
     OverviewBuilder& operator=(const OverviewBuilder&) = delete;
 
-    void cancel() { cancel_.store(true, std::memory_order_relaxed); }
-    float progress() const { return progress_.load(std::memory_order_relaxed); }
-    bool finished() const { return finished_.load(std::memory_order_acquire); }
+    void cancel() { worker_.cancel(); }
+    float progress() const { return worker_.progress(); }
+    bool finished() const { return worker_.finished(); }
     // Once finished: the overview (nullopt when the file could not be read), or why not.
-    std::optional<OverviewPeaks> take();
-    std::string failure() const;
+    std::optional<OverviewPeaks> take() { return worker_.take(); }
+    std::string failure() const { return worker_.failure(); }
 
   private:
-    void run(std::string path, std::string key, Cache cache);
+    using Worker = BackgroundWorker<OverviewPeaks>;
+    // Worker thread.
+    static Worker::Outcome build(const std::string& path, const std::string& key,
+                                 const Cache& cache, Worker::JobState& state);
 
-    std::atomic<float> progress_{0.0F};
-    std::atomic<bool> cancel_{false};
-    std::atomic<bool> finished_{false};
-    mutable std::mutex resultLock_;
-    std::optional<OverviewPeaks> result_;
-    std::string failure_;
-    std::thread worker_;  // last: it starts once everything above exists
+    Worker worker_;
 };
 
 #endif

@@ -3,32 +3,18 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "audiolib/AudioDecoder.h"
 #include "logging/Console.h"
 
 TuningDetector::TuningDetector(std::string utf8Path)
-    : worker_([this, path = std::move(utf8Path)] { run(path); }) {}
+    : worker_(
+          [path = std::move(utf8Path)](Worker::JobState& state) { return listen(path, state); }) {}
 
-TuningDetector::~TuningDetector() {
-    cancel_.store(true, std::memory_order_relaxed);
-    if (worker_.joinable())
-        worker_.join();
-}
-
-std::optional<audiolib::Tuning> TuningDetector::result() const {
-    const std::lock_guard<std::mutex> lock(resultLock_);
-    return result_;
-}
-
-std::string TuningDetector::failure() const {
-    const std::lock_guard<std::mutex> lock(resultLock_);
-    return failure_;
-}
-
-// Worker thread.
-void TuningDetector::run(const std::string& path) {
+TuningDetector::Worker::Outcome TuningDetector::listen(const std::string& path,
+                                                       const Worker::JobState& state) {
     std::optional<audiolib::Tuning> tuning;
     std::string why;
     if (std::unique_ptr<audiolib::AudioDecoder> decoder =
@@ -40,7 +26,7 @@ void TuningDetector::run(const std::string& path) {
         std::vector<float> block(kBlockFrames * channels);
         std::vector<float> mono;
         mono.reserve(std::min<std::size_t>(wanted, decoder->lengthFrames()));
-        while (mono.size() < wanted && !cancel_.load(std::memory_order_relaxed)) {
+        while (mono.size() < wanted && !state.cancelled()) {
             const std::size_t got =
                 decoder->read(block.data(), std::min(kBlockFrames, wanted - mono.size()));
             if (got == 0)
@@ -52,18 +38,13 @@ void TuningDetector::run(const std::string& path) {
                 mono.push_back(sum / static_cast<float>(channels));
             }
         }
-        if (!cancel_.load(std::memory_order_relaxed)) {
+        if (!state.cancelled()) {
             tuning = audiolib::estimateTuning(mono.data(), mono.size(), rate);
             if (!tuning)
                 why = "there is too little tonal music in the first minute to tell";
         }
     }
-    if (!tuning && !cancel_.load(std::memory_order_relaxed))
+    if (!tuning && !state.cancelled())
         console("tuning: %s cannot be measured: %s", path.c_str(), why.c_str());
-    {
-        const std::lock_guard<std::mutex> lock(resultLock_);
-        result_ = tuning;
-        failure_ = std::move(why);
-    }
-    finished_.store(true, std::memory_order_release);
+    return {tuning, std::move(why)};
 }

@@ -2,45 +2,39 @@
 // file is decoded to mono and handed to the tuning estimate, so the window stays live and the
 // music plays on while it listens.
 //
-// Threads: made, polled and destroyed on one thread (the window's). The worker only decodes
-// and writes the result, which the owner reads through finished() and result() once finished.
-// Destroying the detector stops the worker at its next block and waits for it (at most one
-// block of decoding).
+// Threads: made, polled and destroyed on one thread (the window's). The worker (a
+// BackgroundWorker) only decodes and writes the result, which the owner reads through
+// finished() and result() once finished. Destroying the detector stops the worker at its next
+// block and waits for it (at most one block of decoding).
 #ifndef TONVERA_ENGINE_TUNINGDETECTOR_H
 #define TONVERA_ENGINE_TUNINGDETECTOR_H
 
-#include <atomic>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "audiolib/dsp/TuningEstimate.h"
+#include "engine/BackgroundWorker.h"
 
 class TuningDetector {
   public:
     static constexpr double kListenSeconds = 60.0;
 
     explicit TuningDetector(std::string utf8Path);
-    ~TuningDetector();
     TuningDetector(const TuningDetector&) = delete;
     TuningDetector& operator=(const TuningDetector&) = delete;
 
-    bool finished() const { return finished_.load(std::memory_order_acquire); }
+    bool finished() const { return worker_.finished(); }
     // Once finished: the estimate, or nullopt with failure() saying why (unreadable file, or
     // too little tonal music to tell).
-    std::optional<audiolib::Tuning> result() const;
-    std::string failure() const;
+    std::optional<audiolib::Tuning> result() const { return worker_.result(); }
+    std::string failure() const { return worker_.failure(); }
 
   private:
-    void run(const std::string& path);
+    using Worker = BackgroundWorker<audiolib::Tuning>;
+    // Worker thread.
+    static Worker::Outcome listen(const std::string& path, const Worker::JobState& state);
 
-    std::atomic<bool> cancel_{false};
-    std::atomic<bool> finished_{false};
-    mutable std::mutex resultLock_;
-    std::optional<audiolib::Tuning> result_;
-    std::string failure_;
-    std::thread worker_;  // last: it starts once everything above exists
+    Worker worker_;
 };
 
 #endif

@@ -8,6 +8,7 @@
 
 #include "AudiolibTestSupport.h"
 #include "PipelineHarness.h"
+#include "audiolib/core/SeqLock.h"
 #include "audiolib/device/DeviceManager.h"
 
 namespace {
@@ -142,6 +143,39 @@ TEST(SeekRaceTest, PlaybackGoesOnAfterSeeksRacingTheCallback) {
     feeder.join();
     callback.join();
     EXPECT_GE(loudFrames.load(), before + 44100);
+}
+
+// A reader copying while the writer writes never keeps a half-written value: every field of a
+// value it accepts comes from one write, and values only move forward. Five 32-bit fields do
+// not fill their last 64-bit word, where a miscounted copy would lose or tear the tail.
+TEST(SeqLockRaceTest, ReadersNeverKeepAHalfWrittenValue) {
+    struct Fields {
+        std::uint32_t values[5];
+    };
+    audiolib::SeqLock<Fields> lock;
+    constexpr std::uint32_t kWrites = 100000;
+    std::atomic<bool> written{false};
+    std::thread writer([&] {
+        for (std::uint32_t i = 1; i <= kWrites; ++i)
+            lock.write(Fields{{i, i, i, i, i}});
+        written.store(true);
+    });
+    std::uint32_t last = 0;
+    std::uint64_t accepted = 0;
+    while (!written.load()) {
+        Fields seen{};
+        if (!lock.tryRead(&seen))
+            continue;
+        ++accepted;
+        for (const std::uint32_t value : seen.values)
+            ASSERT_EQ(value, seen.values[0]) << "torn after " << accepted << " reads";
+        ASSERT_GE(seen.values[0], last);
+        last = seen.values[0];
+    }
+    writer.join();
+    const Fields final = lock.read();
+    for (const std::uint32_t value : final.values)
+        EXPECT_EQ(value, kWrites);
 }
 
 }  // namespace

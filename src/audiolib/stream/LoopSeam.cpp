@@ -20,6 +20,7 @@ void LoopSeam::set(std::uint64_t start, std::uint64_t end) {
         start = end = 0;
     start_ = start;
     end_ = end;
+    passes_.store(0, std::memory_order_release);
 }
 
 std::pair<std::uint64_t, std::uint64_t> LoopSeam::region() const {
@@ -31,6 +32,10 @@ std::size_t LoopSeam::crossfadeFrames(std::uint64_t start, std::uint64_t end) co
     // A very short loop keeps at least half of itself uncrossfaded.
     const std::size_t most = lead_.size() / static_cast<std::size_t>(channels_);
     return static_cast<std::size_t>(std::min<std::uint64_t>(most, (end - start) / 2));
+}
+
+LoopSeam::Pulled LoopSeam::wrapped(std::size_t frames) {
+    return {frames, true, passes_.fetch_add(1, std::memory_order_acq_rel) + 1};
 }
 
 LoopSeam::Pulled LoopSeam::pull(SourceStream& source, float* out, std::size_t frames) {
@@ -66,7 +71,7 @@ LoopSeam::Pulled LoopSeam::pull(SourceStream& source, float* out, std::size_t fr
         std::llround(source.position()) == static_cast<long long>(start) || source.seek(start);
     if (led < tail - silent || !atStart) {
         source.seek(start);
-        return {got, true};
+        return wrapped(got);
     }
     for (std::size_t i = 0; i < tail; ++i) {
         // Raised cosine: the two gains sum to one, and neither has a corner.
@@ -77,7 +82,7 @@ LoopSeam::Pulled LoopSeam::pull(SourceStream& source, float* out, std::size_t fr
             sample = sample * (1.0F - in) + lead_[i * width + c] * in;
         }
     }
-    return {got, true};
+    return wrapped(got);
 }
 
 }  // namespace audiolib

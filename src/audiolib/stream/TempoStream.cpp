@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "audiolib/audiolib.h"
 
@@ -17,9 +18,6 @@ constexpr std::size_t kInputFrames = 1024;
 // Music that starts after heard padding is faded in over this long, as the playback fades a
 // start: the silence in front would otherwise take the playback's fade and leave the step.
 constexpr double kFadeInSeconds = 0.005;
-// A change of the engine's heard lead is taken into the position over about one splice period
-// of a WSOLA engine, the time its output takes to settle into the new pattern.
-constexpr double kLeadShiftFrames = 4096.0;
 
 std::uint32_t formatFlags(std::uint32_t flags, const SourceStream& source) {
     // The tempo stream delivers the source's sample format.
@@ -46,7 +44,8 @@ TempoStream::TempoStream(std::uint32_t flags, std::shared_ptr<SourceStream> sour
       appliedVersion_(settingsVersion() - 1),
       input_(kInputFrames * static_cast<std::size_t>(channels())),
       discard_(kInputFrames * static_cast<std::size_t>(channels())),
-      seam_(rate(), channels(), kInputFrames) {
+      seam_(rate(), channels(), kInputFrames),
+      gap_(rate(), channels()) {
     applySettings();
     std::lock_guard lock(source_->mutex());
     restart(source_->position());
@@ -115,22 +114,14 @@ void TempoStream::applySettings() {
     if (!started_) {
         // Nothing has gone in since the last start: start again, so that the delay compensation
         // is the one for these settings and they hold from the first frame.
-        restart(outputPosition_);
+        restart(map_.unwrapped());
         return;
     }
     // Frames the engine has ready, or has already shaped, and those in the limiter's delay were
     // made at the old ratio: the position moves at the new one only after them.
     const std::size_t held = engine_->available() + engine_->committedFrames() +
                              hearing_.latency() + limiter_.lookAheadFrames();
-    const std::uint64_t at = emitted_ + (held > dropLeft_ ? held - dropLeft_ : 0);
-    const double lead = engine_->heardLead();
-    double shift = lead - latestLead_;
-    latestLead_ = lead;
-    if (changeCount_ == changes_.size()) {
-        --changeCount_;  // a burst of changes: the newest one wins, keeping the lead it moved
-        shift += changes_[changeCount_].shift;
-    }
-    changes_[changeCount_++] = RatioChange{at, ratio_, shift};
+    map_.changeRatio(held > dropLeft_ ? held - dropLeft_ : 0, ratio_, engine_->heardLead());
 }
 
 void TempoStream::restart(double sourceFrame) {
@@ -142,20 +133,14 @@ void TempoStream::restart(double sourceFrame) {
     fadeInLeft_ = engine_->padHeard() && padLeft_ > 0
                       ? static_cast<std::size_t>(std::lround(kFadeInSeconds * rate()))
                       : 0;
-    latestLead_ = engine_->heardLead();
-    shiftLeft_ = 0.0;
     dropLeft_ = engine_->startDelay() + hearing_.latency() + limiter_.lookAheadFrames();
     sourceDone_ = false;
     ended_ = false;
-    fed_ = outputPosition_ = sourceFrame;
+    fed_ = sourceFrame;
     endSource_ = 0.0;
-    emitted_ = 0;
-    changeCount_ = 0;
-    outputRatio_ = ratio_;
+    map_.restart(sourceFrame, ratio_, engine_->heardLead());
     started_ = false;
-    wrapCount_ = 0;
-    loopOffset_ = 0.0;
-    gapLeft_ = gapDone_ = gapFadeInLeft_ = 0;
+    gap_.reset();
 }
 
 LoopSeam::Pulled TempoStream::pullSource(float* out, std::size_t frames) {
@@ -171,6 +156,7 @@ LoopSeam::Pulled TempoStream::pullSource(float* out, std::size_t frames) {
             // The block ends on the seam, so whatever follows it (a trainer's new tempo)
             // starts with the loop's first frame.
             total.wrapped = true;
+            total.pass = got.pass;
             return total;
         }
         if (got.frames == 0)
@@ -186,7 +172,6 @@ LoopSeam::Pulled TempoStream::pullSource(float* out, std::size_t frames) {
 
 void TempoStream::setLoop(std::uint64_t start, std::uint64_t end) {
     seam_.set(start, end);
-    passes_.store(0, std::memory_order_release);
 }
 
 int TempoStream::setTrainer(float target, float step, std::uint32_t passesPerStep) {
@@ -194,46 +179,29 @@ int TempoStream::setTrainer(float target, float step, std::uint32_t passesPerSte
         target > kMaxTempo) {
         return BASS_ERROR_ILLPARAM;
     }
-    trainerTarget_.store(target, std::memory_order_relaxed);
-    trainerStep_.store(std::fabs(step), std::memory_order_relaxed);
-    trainerEvery_.store(passesPerStep, std::memory_order_release);
-    passes_.store(0, std::memory_order_release);
+    trainer_.set(target, step, passesPerStep);
+    seam_.restartCount();
     return BASS_OK;
 }
 
-void TempoStream::passedSeam() {
+void TempoStream::passedSeam(std::uint32_t pass) {
     const auto [start, end] = seam_.region();
-    if (end > start) {
-        if (wrapCount_ == wraps_.size()) {
-            // Seams closer together than the stretcher's delay: only the newest matters.
-            std::move(wraps_.begin() + 1, wraps_.end(), wraps_.begin());
-            --wrapCount_;
-        }
-        wraps_[wrapCount_++] = Wrap{fed_, fed_ - static_cast<double>(start)};
-    }
-    const std::uint32_t passes = passes_.fetch_add(1, std::memory_order_acq_rel) + 1;
-    const std::uint32_t every = trainerEvery_.load(std::memory_order_acquire);
-    if (every > 0 && passes % every == 0)
-        trainerStep();
-}
-
-void TempoStream::trainerStep() {
-    const float now = tempo_.load(std::memory_order_relaxed);
-    const float target = trainerTarget_.load(std::memory_order_relaxed);
-    const float step = trainerStep_.load(std::memory_order_relaxed);
-    const float next = now < target ? std::min(target, now + step) : std::max(target, now - step);
-    if (next == now)
+    if (end > start)
+        map_.addWrap(fed_, fed_ - static_cast<double>(start));
+    const std::optional<float> next =
+        trainer_.nextTempo(pass, tempo_.load(std::memory_order_relaxed));
+    if (!next)
         return;
-    tempo_.store(next, std::memory_order_relaxed);
+    // At the seam itself: the next pass is the first the stretcher makes at the new tempo.
+    tempo_.store(*next, std::memory_order_relaxed);
     bumpSettings();
     applySettings();
 }
 
 std::size_t TempoStream::framesUntilJump() const {
-    if (wrapCount_ == 0)
+    if (!map_.wrapAhead())
         return Stream::framesUntilJump();
-    const double left = (wraps_[0].at - outputPosition_) / outputRatio_;
-    return static_cast<std::size_t>(std::max(1.0, std::ceil(left)));
+    return map_.framesUntilWrap();
 }
 
 void TempoStream::feedEngine() {
@@ -248,19 +216,18 @@ void TempoStream::feedEngine() {
         return;
     }
     std::size_t read = 0;
-    bool wrapped = false;
+    LoopSeam::Pulled pulled;
     if (sourceDone_) {
         // After the music: silence that carries the tail out of the filter and the engine; the
         // stream stops at its exact length, so none of it is heard.
         std::fill(input_.begin(), input_.end(), 0.0F);
         read = kInputFrames;
     } else {
-        const LoopSeam::Pulled pulled = pullSource(input_.data(), kInputFrames);
+        pulled = pullSource(input_.data(), kInputFrames);
         read = pulled.frames;
         fed_ += static_cast<double>(read);
         fadeIn(read);
-        wrapped = pulled.wrapped;
-        if (read < kInputFrames && !wrapped) {
+        if (read < kInputFrames && !pulled.wrapped) {
             sourceDone_ = true;
             endSource_ = fed_;
         }
@@ -268,8 +235,8 @@ void TempoStream::feedEngine() {
     const std::size_t filtered = antiAlias_.process(input_.data(), read);
     if (filtered > 0)
         engine_->put(input_.data(), filtered);
-    if (wrapped)
-        passedSeam();
+    if (pulled.wrapped)
+        passedSeam(pulled.pass);
 }
 
 void TempoStream::fadeIn(std::size_t frames) {
@@ -285,46 +252,7 @@ void TempoStream::fadeIn(std::size_t frames) {
 bool TempoStream::reachedEnd() const {
     // Rounded to the nearest frame: the last frame is the one whose source time is nearer the
     // end than the next one's would be.
-    return sourceDone_ && outputPosition_ + 0.5 * outputRatio_ >= endSource_;
-}
-
-void TempoStream::advance(std::size_t frames) {
-    // One frame at a time only where a ratio change falls inside the block.
-    while (frames > 0) {
-        std::uint64_t run = frames;
-        if (changeCount_ > 0)
-            run = std::min<std::uint64_t>(
-                run, changes_[0].atFrame > emitted_ ? changes_[0].atFrame - emitted_ : 0);
-        if (run == 0) {
-            outputRatio_ = changes_[0].ratio;
-            if (changes_[0].shift != 0.0) {
-                // Never so fast that the position would run backwards.
-                shiftLeft_ += changes_[0].shift;
-                const double over =
-                    std::max(kLeadShiftFrames, 2.0 * std::fabs(shiftLeft_) / outputRatio_);
-                shiftPerFrame_ = std::fabs(shiftLeft_) / over;
-            }
-            std::move(changes_.begin() + 1, changes_.begin() + changeCount_, changes_.begin());
-            --changeCount_;
-            continue;
-        }
-        outputPosition_ += static_cast<double>(run) * outputRatio_;
-        while (wrapCount_ > 0 && outputPosition_ >= wraps_[0].at) {
-            ++wrapsPassed_;
-            loopOffset_ = wraps_[0].offset;
-            std::move(wraps_.begin() + 1, wraps_.begin() + wrapCount_, wraps_.begin());
-            --wrapCount_;
-        }
-        if (shiftLeft_ != 0.0) {
-            const double step = std::copysign(
-                std::min(std::fabs(shiftLeft_), static_cast<double>(run) * shiftPerFrame_),
-                shiftLeft_);
-            outputPosition_ += step;
-            shiftLeft_ -= step;
-        }
-        emitted_ += run;
-        frames -= static_cast<std::size_t>(run);
-    }
+    return sourceDone_ && map_.unwrapped() + 0.5 * map_.ratio() >= endSource_;
 }
 
 float TempoStream::gainAfter() const {
@@ -358,10 +286,9 @@ std::size_t TempoStream::render(float* out, std::size_t frames) {
     const auto width = static_cast<std::size_t>(channels());
     std::size_t produced = 0;
     while (produced < frames && !ended_) {
-        if (gapLeft_ > 0) {
-            const std::size_t count = std::min(gapLeft_, frames - produced);
-            renderGap(out + produced * width, count);
-            produced += count;
+        if (gap_.playing()) {
+            // The gap is not music: the position map holds still meanwhile.
+            produced += gap_.render(out + produced * width, frames - produced, gainAfter());
             continue;
         }
         if (reachedEnd()) {
@@ -384,11 +311,11 @@ std::size_t TempoStream::render(float* out, std::size_t frames) {
         // Stop exactly at the end: no more frames than the source has left at this ratio.
         std::size_t wanted = std::min(ready, frames - produced);
         if (sourceDone_) {
-            const double left = (endSource_ - outputPosition_) / outputRatio_ + 0.5;
+            const double left = (endSource_ - map_.unwrapped()) / map_.ratio() + 0.5;
             wanted = std::min(wanted, static_cast<std::size_t>(std::max(1.0, left)));
         }
         // With a count-in between passes, a block ends on the seam, where the count-in begins.
-        const bool countingIn = passCountIn_ && passCountIn_->beats > 0 && wrapCount_ > 0;
+        const bool countingIn = gap_.armed() && map_.wrapAhead();
         const std::size_t untilSeam = countingIn ? framesUntilJump() : 0;
         if (countingIn)
             wanted = std::min(wanted, untilSeam);
@@ -397,87 +324,13 @@ std::size_t TempoStream::render(float* out, std::size_t frames) {
         hearing_.process(block, got);
         limiter_.process(block, block, got);
         if (countingIn)
-            fadeBeforeGap(block, got, untilSeam);
-        if (gapFadeInLeft_ > 0)
-            fadeAfterGap(block, got);
+            gap_.fadeOut(block, got, untilSeam);
+        gap_.fadeIn(block, got);
         produced += got;
-        const std::uint64_t seamsBefore = wrapsPassed_;
-        advance(got);
-        if (countingIn && wrapsPassed_ != seamsBefore) {
-            gapLeft_ = static_cast<std::size_t>(
-                std::llround(passCountIn_->beats * passCountIn_->intervalFrames));
-            gapDone_ = 0;
-        }
+        if (map_.advance(got) > 0 && countingIn)
+            gap_.begin();
     }
     return produced;
-}
-
-namespace {
-// Long enough that the music leaves and comes back without a click, short enough to keep the
-// first note's attack.
-constexpr double kGapFadeSeconds = 0.01;
-
-float raisedCosine(double x) {
-    return static_cast<float>(0.5 - 0.5 * std::cos(std::clamp(x, 0.0, 1.0) * 3.14159265358979));
-}
-}  // namespace
-
-void TempoStream::setPassCountIn(std::shared_ptr<const PassCountIn> countIn) {
-    passCountIn_ = std::move(countIn);
-}
-
-void TempoStream::fadeBeforeGap(float* block, std::size_t frames, std::size_t untilSeam) const {
-    const auto width = static_cast<std::size_t>(channels());
-    const double fade = kGapFadeSeconds * rate();
-    for (std::size_t i = 0; i < frames; ++i) {
-        const double left = static_cast<double>(untilSeam - i);
-        if (left >= fade)
-            continue;
-        const float gain = raisedCosine(left / fade);
-        for (std::size_t c = 0; c < width; ++c)
-            block[i * width + c] *= gain;
-    }
-}
-
-void TempoStream::fadeAfterGap(float* block, std::size_t frames) {
-    const auto width = static_cast<std::size_t>(channels());
-    const double fade = kGapFadeSeconds * rate();
-    for (std::size_t i = 0; i < frames && gapFadeInLeft_ > 0; ++i, --gapFadeInLeft_) {
-        const float gain = raisedCosine((fade - static_cast<double>(gapFadeInLeft_)) / fade);
-        for (std::size_t c = 0; c < width; ++c)
-            block[i * width + c] *= gain;
-    }
-}
-
-void TempoStream::renderGap(float* out, std::size_t frames) {
-    const auto width = static_cast<std::size_t>(channels());
-    std::fill(out, out + frames * width, 0.0F);
-    const PassCountIn* countIn = passCountIn_.get();
-    if (countIn != nullptr) {
-        // The gains and volume after this stream would scale the clicks too.
-        const float after = gainAfter();
-        const float level = after > 0.0F ? countIn->level / after : 0.0F;
-        const std::size_t from = gapDone_;
-        const std::size_t to = gapDone_ + frames;
-        for (int beat = 0; beat < countIn->beats; ++beat) {
-            const auto onset =
-                static_cast<std::size_t>(std::llround(beat * countIn->intervalFrames));
-            const bool accented =
-                !countIn->accentClick.empty() && beat % std::max(1, countIn->beatsPerBar) == 0;
-            const std::vector<float>& click = accented ? countIn->accentClick : countIn->click;
-            const std::size_t first = std::max(from, onset);
-            const std::size_t last = std::min(to, onset + click.size());
-            for (std::size_t f = first; f < last; ++f) {
-                const float value = click[f - onset] * level;
-                for (std::size_t c = 0; c < width; ++c)
-                    out[(f - from) * width + c] += value;
-            }
-        }
-    }
-    gapDone_ += frames;
-    gapLeft_ -= frames;
-    if (gapLeft_ == 0)
-        gapFadeInLeft_ = static_cast<std::size_t>(std::lround(kGapFadeSeconds * rate()));
 }
 
 bool TempoStream::ended() const {
@@ -486,7 +339,7 @@ bool TempoStream::ended() const {
 
 double TempoStream::position() const {
     const double length = static_cast<double>(lengthFrames());
-    const double position = outputPosition_ - loopOffset_;
+    const double position = map_.position();
     if (looping() && length > 0.0)
         return std::fmod(position, length);
     return std::min(position, length);

@@ -8,10 +8,20 @@
 // A rendered stream is exactly as long as the source divided by the ratio (rounded to a frame),
 // and its first frame is the source's first: the engine's own delay is compensated at every
 // start and seek, and at the end the engine is run out with silence until the tail is through.
+//
+// It carries the practice tools that live in the stream: an A-B loop (LoopSeam), the speed
+// trainer that moves the tempo at the seam (SpeedTrainer) and a count-in between passes
+// (CountInGap); a PositionMap turns its output frames into source time.
+//
+// Threads: render(), seek(), position() and the rest of Stream's "holds mutex()" part run on one
+// thread at a time that holds mutex(): the feeder for a played stream, an API thread for a
+// decoding one. They lock the source's mutex inside this one, never the other way round. The
+// attributes, the loop, the trainer, the pass count and the hearing settings take any thread
+// without that mutex; rendering picks them up at its next block. setPassCountIn() needs the
+// mutex. The audio callback never calls in.
 #ifndef TONVERA_AUDIOLIB_STREAM_TEMPOSTREAM_H
 #define TONVERA_AUDIOLIB_STREAM_TEMPOSTREAM_H
 
-#include <array>
 #include <atomic>
 #include <memory>
 #include <utility>
@@ -20,8 +30,11 @@
 #include "audiolib/dsp/AntiAliasFilter.h"
 #include "audiolib/dsp/HearingStage.h"
 #include "audiolib/dsp/PeakLimiter.h"
+#include "audiolib/stream/CountInGap.h"
 #include "audiolib/stream/LoopSeam.h"
+#include "audiolib/stream/PositionMap.h"
 #include "audiolib/stream/SourceStream.h"
+#include "audiolib/stream/SpeedTrainer.h"
 #include "audiolib/stream/Stream.h"
 #include "audiolib/stretch/StretchEngine.h"
 
@@ -67,23 +80,16 @@ class TempoStream : public Stream {
     int setTrainer(float target, float step, std::uint32_t passesPerStep);
     // Times the loop has run back to its start since it or the trainer was last set. Counted
     // when the seam goes into the stretcher, a little before it is heard.
-    std::uint32_t loopPasses() const { return passes_.load(std::memory_order_acquire); }
+    std::uint32_t loopPasses() const { return seam_.passes(); }
     std::size_t framesUntilJump() const override;
 
-    // A count-in before every pass through the loop after the first: at each seam the music
-    // fades out, `beats` clicks sound `intervalFrames` apart (the first beat of each bar with
-    // the accented click where there is one), and the next pass starts on the beat after them,
-    // fading in. The position holds at the loop start meanwhile. Frames are this stream's.
-    struct PassCountIn {
-        std::vector<float> click;        // mono
-        std::vector<float> accentClick;  // mono; empty: every beat the same
-        int beats = 0;
-        double intervalFrames = 0.0;
-        int beatsPerBar = 4;
-        float level = 1.0F;  // the clicks' level as heard, after this stream's gains and volume
-    };
+    // A count-in before every pass through the loop after the first (see CountInGap); the
+    // position holds at the loop start meanwhile. Frames are this stream's.
+    using PassCountIn = CountInGap::Clicks;
     // Null turns it off. Holds mutex(), as rendering does.
-    void setPassCountIn(std::shared_ptr<const PassCountIn> countIn);
+    void setPassCountIn(std::shared_ptr<const PassCountIn> countIn) {
+        gap_.set(std::move(countIn));
+    }
 
     // The centre cancel, channel choice and focus filter, on what the stretcher puts out (so a
     // change is heard as soon as the frames already rendered are). Any thread; taken at the
@@ -97,24 +103,8 @@ class TempoStream : public Stream {
     double rateRatio() const;
 
   private:
-    // From one output frame on, `ratio` source frames pass per output frame, and what is heard
-    // moves `shift` source frames ahead of that (the engine's heard lead changed).
-    struct RatioChange {
-        std::uint64_t atFrame;
-        double ratio;
-        double shift;
-    };
-
-    // Where the loop ran back: from unwrapped source frame `at` on, positions are `offset`
-    // lower.
-    struct Wrap {
-        double at;
-        double offset;
-    };
-
     void applySettings();
-    void passedSeam();
-    void trainerStep();
+    void passedSeam(std::uint32_t pass);
     void restart(double sourceFrame);
     // Starts again where the output stands (its next frame), the source sought there.
     void restartHere();
@@ -122,12 +112,6 @@ class TempoStream : public Stream {
     void fadeIn(std::size_t frames);
     LoopSeam::Pulled pullSource(float* out, std::size_t frames);
     bool reachedEnd() const;
-    void advance(std::size_t frames);
-    // The count-in between two passes: clicks on silence.
-    void renderGap(float* out, std::size_t frames);
-    // Gains for the frames ahead of a seam that a count-in follows, and after the count-in.
-    void fadeBeforeGap(float* block, std::size_t frames, std::size_t untilSeam) const;
-    void fadeAfterGap(float* block, std::size_t frames);
     // What the gain effects and the volume after this stream multiply its frames by.
     float gainAfter() const;
     float limiterCeiling() const;
@@ -153,40 +137,15 @@ class TempoStream : public Stream {
     bool started_ = false;        // input has gone in since the last restart
     bool sourceDone_ = false;
     bool ended_ = false;
-    // Counted without wrapping at a loop, so that a loop needs no special case in between:
-    // source frames handed to the engine, where the source ended, and the source frame of the
-    // next output frame.
+    // Source frames handed to the engine and where the source ended, both counted on through
+    // the loop's seams as the position map counts them.
     double fed_ = 0.0;
     double endSource_ = 0.0;
-    double outputPosition_ = 0.0;
-    // Output frames since the last restart, and the ratio changes that have not reached the
-    // output yet (the engine and the limiter still hold frames made before them).
-    std::uint64_t emitted_ = 0;
-    double outputRatio_ = 1.0;
-    // The engine's heard lead for the newest settings, and the part of the lead changes that
-    // has reached the output but not yet the position, which takes it in gradually.
-    double latestLead_ = 0.0;
-    double shiftLeft_ = 0.0;
-    double shiftPerFrame_ = 0.0;
-    std::array<RatioChange, 16> changes_{};
-    std::size_t changeCount_ = 0;
+    PositionMap map_;
 
     LoopSeam seam_;
-    // Seams fed but not yet reached by the output, and the offset the output is at.
-    std::array<Wrap, 8> wraps_{};
-    std::size_t wrapCount_ = 0;
-    double loopOffset_ = 0.0;
-    std::uint64_t wrapsPassed_ = 0;  // seams the output has gone through
-    // The count-in between passes (holds mutex()); the gap being played, its frames left and
-    // done, and the fade-in still to come after it.
-    std::shared_ptr<const PassCountIn> passCountIn_;
-    std::size_t gapLeft_ = 0;
-    std::size_t gapDone_ = 0;
-    std::size_t gapFadeInLeft_ = 0;
-    std::atomic<std::uint32_t> passes_{0};
-    std::atomic<float> trainerTarget_{0.0F};
-    std::atomic<float> trainerStep_{0.0F};
-    std::atomic<std::uint32_t> trainerEvery_{0};
+    SpeedTrainer trainer_;
+    CountInGap gap_;
 };
 
 }  // namespace audiolib

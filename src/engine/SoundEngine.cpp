@@ -5,6 +5,7 @@
 
 #include "audiolib/audiolib.h"
 #include "audiolib/core/Diagnostics.h"
+#include "engine/OutputDevice.h"
 #include "logging/Console.h"
 #include "logging/Logger.h"
 
@@ -86,44 +87,36 @@ bool SoundEngine::initialize() {
     return true;
 }
 
-bool SoundEngine::open(const std::string& path) {
+OpenResult SoundEngine::open(const std::string& path) {
     // The old music goes first, so a failed open leaves none loaded (and silent at once).
     BASS_MusicFree(musicChannel_);
     BASS_StreamFree(musicChannel_);
     musicChannel_ = 0;
 
-    const HSTREAM source =
-        BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
-    if (source == 0) {
+    MusicChain chain(MusicChain::Use::Playback);
+    if (!chain.openSource(path)) {
         log().writef("SoundEngine: failed to load file: %s", path.c_str());
-        return false;
+        return {false, chain.errorCode()};
     }
-    const HSTREAM tempo =
-        BASS_FX_TempoCreate(source, BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP | tempoEngineFlags());
-    if (tempo == 0) {
-        // The tempo stream did not take ownership, so the source would otherwise leak.
-        BASS_StreamFree(source);
+    if (!chain.makeTempoStream(tempoEngineFlags())) {
         log().writef("SoundEngine: failed to create fx channel for file: %s", path.c_str());
-        return false;
+        return {false, chain.errorCode()};
     }
-    musicChannel_ = tempo;
+    musicChannel_ = chain.handle();
     log().writef("SoundEngine: sound quality %s", soundQuality() == SoundQuality::Light
                                                       ? "Light (SoundTouch)"
                                                       : "Best (Rubber Band R3)");
-
-    const HFX gain = BASS_ChannelSetFX(musicChannel_, BASS_FX_BFX_VOLUME, 1);
-    const BASS_BFX_VOLUME doubled{BASS_BFX_CHANALL, 2.0F};
-    BASS_FXSetParameters(gain, &doubled);
+    chain.addGain();
 
     // Another recording has its own tuning; the hearing tools stay as the player set them.
     tuning_.store(0.0F, std::memory_order_relaxed);
     if (const formats::HearingSettings kept = hearing(); !kept.neutral())
-        applyHearing(musicChannel_, kept);
+        chain.setHearing(kept);
 
     setMusicFile(path);
     log().writef("SoundEngine: opened music file %s in channel: %u", musicFile().c_str(),
                  musicChannel_);
-    return true;
+    return {true, 0};
 }
 
 void SoundEngine::setSoundQuality(SoundQuality quality) {
@@ -135,7 +128,7 @@ SoundQuality SoundEngine::soundQuality() const {
 }
 
 std::uint32_t SoundEngine::tempoEngineFlags() const {
-    return soundQuality() == SoundQuality::Light ? TONVERA_FX_TEMPO_LIGHT : 0U;
+    return MusicChain::engineFlags(soundQuality());
 }
 
 bool SoundEngine::musicAvailable() const {
@@ -168,7 +161,7 @@ void SoundEngine::setTempo(float percent) {
 
 void SoundEngine::setPitch(float semitones) {
     BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH,
-                             pitchWithTuning(semitones, tuning()));
+                             MusicChain::pitchWithTuning(semitones, tuning()));
 }
 
 void SoundEngine::setSamplerate(float hz) {
@@ -246,10 +239,7 @@ std::uint32_t SoundEngine::numChannels() const {
 }
 
 void SoundEngine::switchToDevice() {
-    // The library's current device belongs to the calling thread: this affects the caller only.
-    console("SoundEngine: before switched to device: %i: ", static_cast<int>(BASS_GetDevice()));
-    BASS_SetDevice(static_cast<DWORD>(bassDevice_));
-    console("SoundEngine: after switched to device: %i: ", static_cast<int>(BASS_GetDevice()));
+    switchThreadToDevice(bassDevice_);
 }
 
 bool SoundEngine::close() {

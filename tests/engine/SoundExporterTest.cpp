@@ -13,11 +13,10 @@
 #include <sstream>
 
 #include "audiolib/audiolib.h"
-#include "engine/SoundEngine.h"
-#include "export/CommandLineExport.h"
-#include "export/ExportType.h"
-#include "export/SoundExportProtocol.h"
-#include "export/SoundExporter.h"
+#include "engine/export/CommandLineExport.h"
+#include "engine/export/ExportType.h"
+#include "engine/export/SoundExportProtocol.h"
+#include "engine/export/SoundExporter.h"
 #include "logging/Logger.h"
 #include "support/AudioFixtures.h"
 #include "support/TempHome.h"
@@ -76,7 +75,7 @@ class SoundExporterTest : public ::testing::Test {
     // One whole export through the three steps, as the export window runs it.
     bool exportWith(const ExportSettings& settings, std::int32_t type, const std::string& out,
                     std::string* failure = nullptr) {
-        SoundExporter exporter(engine_);
+        SoundExporter exporter;
         exporter.setDelegate(&progress_);
         bool ok = exporter.prepare(settings);
         if (ok)
@@ -108,7 +107,6 @@ class SoundExporterTest : public ::testing::Test {
     }
 
     testsupport::TempDir dir_;
-    SoundEngine engine_;
     std::string music_;
     Progress progress_;
 };
@@ -242,7 +240,7 @@ TEST_F(SoundExporterTest, ARangeExportsThatSpanOfTheWholeExport) {
     const std::string span = dir_.file("span.wav");
     ASSERT_TRUE(exportWith(settings(-20.0F, 0.0F), exporttype::kWav, whole));
     {
-        SoundExporter exporter(engine_);
+        SoundExporter exporter;
         exporter.setDelegate(&progress_);
         ASSERT_TRUE(exporter.prepare(settings(-20.0F, 0.0F)));
         exporter.setRange(1.0, 2.5);

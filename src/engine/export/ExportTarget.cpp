@@ -1,4 +1,4 @@
-#include "export/ExportTarget.h"
+#include "engine/export/ExportTarget.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -3,8 +3,8 @@
 // chosen name and never touches a file that was there before.
 //
 // Threads: one object, one thread (the exporting one).
-#ifndef TONVERA_EXPORT_EXPORTTARGET_H
-#define TONVERA_EXPORT_EXPORTTARGET_H
+#ifndef TONVERA_ENGINE_EXPORT_EXPORTTARGET_H
+#define TONVERA_ENGINE_EXPORT_EXPORTTARGET_H
 
 #include <string>
 

@@ -276,6 +276,31 @@ TEST_F(SoundExporterTest, ExportOntoTheMusicItselfIsRefused) {
     EXPECT_EQ(testsupport::readFile(music_), before);
 }
 
+// The chosen name is treated as every user file is: through a symbolic link the file it leads to
+// receives the export and the link stays a link; a name at the file system's length limit still
+// exports, its temporary name shortened rather than refused.
+TEST_F(SoundExporterTest, ExportThroughALinkKeepsTheLinkAndALongNameStillExports) {
+    fs::create_directory(dir_.file("takes"));
+    const std::string real = dir_.file("takes/real.wav");
+    std::ofstream(real) << "the previous take";
+    const std::string link = dir_.file("latest.wav");
+    fs::create_symlink("takes/real.wav", link);
+    std::string failure;
+    ASSERT_TRUE(exportWith(settings(-50, 0), exporttype::kWav, link, &failure)) << failure;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), fs::path("takes/real.wav"));
+    std::vector<float> decoded;
+    ASSERT_TRUE(testsupport::decodeFile(real, &decoded));
+    EXPECT_NEAR(static_cast<double>(decoded.size() / 2), 8.0 * 44100, 44100 * 0.01);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.file("takes")), fs::directory_iterator()),
+              1);
+
+    const std::string longName = dir_.file(std::string(251, 'n') + ".wav");  // 255 characters
+    ASSERT_TRUE(exportWith(settings(0, 0), exporttype::kWav, longName, &failure)) << failure;
+    EXPECT_NE(probe(longName, "stream=codec_name").find("pcm_s16le"), std::string::npos);
+    EXPECT_TRUE(leftovers().empty());
+}
+
 // A full disk: the export fails, says why, and the file that was there stays as it was.
 TEST_F(SoundExporterTest, FullDiskLeavesTheOldTargetIntact) {
     const std::string small = dir_.file("small");

@@ -1,4 +1,6 @@
 // The export's file types, chosen by the output name's extension.
+//
+// Threads: plain functions of their arguments, for any thread.
 #ifndef TONVERA_ENGINE_EXPORT_EXPORTTYPE_H
 #define TONVERA_ENGINE_EXPORT_EXPORTTYPE_H
 

@@ -11,7 +11,6 @@
 
 #include "BenchSupport.h"
 #include "audiolib/audiolib.h"
-#include "engine/SoundEngine.h"
 #include "engine/export/ExportType.h"
 #include "engine/export/SoundExporter.h"
 #include "logging/Console.h"

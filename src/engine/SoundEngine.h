@@ -27,7 +27,7 @@
 struct OpenResult {
     bool opened = false;
     int errorCode = 0;
-    operator bool() const { return opened; }  // NOLINT(google-explicit-constructor)
+    operator bool() const { return opened; }
 };
 
 class SoundEngine {

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstring>
 #include <string_view>
 

@@ -62,7 +62,6 @@ class SoundExporter {
     // One sentence for the user about the last failure of prepare() or exportTo(); empty when
     // nothing failed.
     const std::string& failure() const { return failure_; }
-    std::uint32_t musicChannel() const { return musicChannel_; }
 
   private:
     // Starts the encoder of `type` on `path`, after its log line; false when no encoder runs.

@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QProgressBar>
-#include <utility>
 
 #include "logging/Console.h"
 #include "ui_ExportWindow.h"
@@ -17,8 +16,8 @@ int scaled(std::uint32_t value) {
 
 }  // namespace
 
-ExportWindow::ExportWindow(ExportSettings settings, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::ExportWindow>()), settings_(std::move(settings)) {
+ExportWindow::ExportWindow(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::ExportWindow>()) {
     ui_->setupUi(this);
     setWindowModality(Qt::WindowModal);
 }

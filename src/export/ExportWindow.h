@@ -1,7 +1,7 @@
 // The export sheet: a window-modal dialog (resources/ExportWindow.ui) over the main window whose
 // progress bar follows one export, run by a worker thread through a SoundExporter.
 //
-// Threads: the dialog lives on the UI thread. The export's settings are a copy made on the UI
+// Threads: the dialog lives on the UI thread. The export's settings and range are set on the UI
 // thread before the worker starts, which only reads them. The worker thread runs the exporter and
 // calls exportLength()/exportUpdate() there; those only store the values in atomics and ask the UI
 // thread, at most once at a time, to show the newest ones, so a fast export never floods the
@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "engine/export/SoundExportProtocol.h"
 #include "engine/export/SoundExporter.h"
@@ -31,8 +32,7 @@ class ExportWindow : public QDialog, public SoundExportProtocol {
     Q_OBJECT
 
   public:
-    // `settings`: the music and the values it plays with, copied from the engine by the caller.
-    ExportWindow(ExportSettings settings, QWidget* parent);
+    explicit ExportWindow(QWidget* parent);
     // Waits for the worker, which has nothing left to do once the sheet has ended.
     ~ExportWindow() override;
 
@@ -41,6 +41,9 @@ class ExportWindow : public QDialog, public SoundExportProtocol {
     QString outputPath() const;
     void setOutputPath(const QString& path);
     QProgressBar* pProgressBar() const;
+    // The music and the values it plays with, copied from the engine by the caller; set before
+    // windowDidLoad(), which starts the worker that reads it.
+    void setSettings(ExportSettings settings) { settings_ = std::move(settings); }
     // Only this span of the music, in seconds (an A-B loop); set before windowDidLoad(), which
     // starts the worker that reads it.
     void setRange(double start, double end) {
@@ -71,7 +74,7 @@ class ExportWindow : public QDialog, public SoundExportProtocol {
     void endSheet(bool succeeded, const QString& failure);
 
     std::unique_ptr<Ui::ExportWindow> ui_;
-    const ExportSettings settings_;
+    ExportSettings settings_;
     std::atomic<std::int32_t> type_{0};
     double rangeStart_ = 0.0;
     double rangeEnd_ = 0.0;

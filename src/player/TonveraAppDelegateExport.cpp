@@ -67,7 +67,7 @@ void TonveraAppDelegate::startExport(const QString& title, const QString& propos
     // A controller left by a cancelled panel goes now.
     if (m_pExportController)
         m_pExportController->deleteLater();
-    m_pExportController = new ExportWindow(exportSettingsFromEngine(*soundEngine_), window_.get());
+    m_pExportController = new ExportWindow(window_.get());
 
     const QString musicFolder =
         QFileInfo(QString::fromStdString(soundEngine_->musicFile())).absolutePath();
@@ -87,6 +87,8 @@ void TonveraAppDelegate::startExport(const QString& title, const QString& propos
     console("export extension: %s", file.suffix().toUtf8().constData());
     m_pExportController->setType(exporttype::forPath(chosen.toStdString()));
     m_pExportController->setOutputPath(file.absoluteFilePath());
+    // Taken once the music is paused: a speed trainer moves the tempo only while it plays.
+    m_pExportController->setSettings(exportSettingsFromEngine(*soundEngine_));
     m_pExportController->setRange(rangeStart, rangeEnd);
     connect(m_pExportController, &ExportWindow::sheetEnded, this, &TonveraAppDelegate::didEndSheet);
     menuItemExportAsWAV()->setEnabled(false);

@@ -16,7 +16,7 @@ namespace {
 constexpr DWORD kBlockBytes = 20000;
 constexpr QWORD kLengthUnknown = static_cast<QWORD>(-1);
 
-Logger& log() {
+Logger& exportLog() {
     return Logger::sharedSingleton();
 }
 
@@ -34,7 +34,7 @@ SoundExporter::SoundExporter() : block_(kBlockBytes) {}
 
 bool SoundExporter::prepare(const ExportSettings& settings) {
     std::lock_guard lock(lock_);
-    log().write("SoundExporter.prepare start");
+    exportLog().write("SoundExporter.prepare start");
     failure_.clear();
     mf_Tempo = settings.tempo;
     mf_Pitch = settings.pitch;
@@ -48,24 +48,25 @@ bool SoundExporter::prepare(const ExportSettings& settings) {
     BASS_SetConfig(BASS_CONFIG_UPDATEPERIOD, 0);
 
     console("SoundExporter.prepare: exporer  version");
-    log().writef("SoundExporter: FX-Version: %i", static_cast<int>(BASS_FX_GetVersion() >> 16));
+    exportLog().writef("SoundExporter: FX-Version: %i",
+                       static_cast<int>(BASS_FX_GetVersion() >> 16));
 
     console("SoundExporter.prepare: device before init ");
-    log().writef("SoundExport: device before init %i", static_cast<int>(BASS_GetDevice()));
+    exportLog().writef("SoundExport: device before init %i", static_cast<int>(BASS_GetDevice()));
     if (!BASS_Init(0, 44100, 0, nullptr, nullptr))
-        log().write("SoundExporter.exportWAV: Can't initialize device");
-    log().writef("SoundExport: device after init %i", static_cast<int>(BASS_GetDevice()));
+        exportLog().write("SoundExporter.exportWAV: Can't initialize device");
+    exportLog().writef("SoundExport: device after init %i", static_cast<int>(BASS_GetDevice()));
     // For this thread only: the main thread's live stream stays on its device.
     if (BASS_SetDevice(0))
-        log().write("SoundExport: switched to no sound for export");
+        exportLog().write("SoundExport: switched to no sound for export");
     else
-        log().writef("SoundExporter: set device error: %i", BASS_ErrorGetCode());
+        exportLog().writef("SoundExporter: set device error: %i", BASS_ErrorGetCode());
 
     musicFile_ = settings.musicFile;
     console("SoundExporter: opening file %s", musicFile_.c_str());
     // The chain of live playback, decoding to 16-bit for the file.
     if (!chain_.openSource(musicFile_)) {
-        log().writef("SoundExporter: failed to load file: %s", musicFile_.c_str());
+        exportLog().writef("SoundExporter: failed to load file: %s", musicFile_.c_str());
         failure_ = "The music file " + musicFile_ + " could not be read.";
         return false;
     }
@@ -73,8 +74,8 @@ bool SoundExporter::prepare(const ExportSettings& settings) {
     if (!chain_.makeTempoStream(settings.engineFlags)) {
         musicChannel_ = 0;
         const int error = chain_.errorCode();
-        log().writef("SoundExporter: failed to create fx channel for file: error: %i -> %s", error,
-                     musicFile_.c_str());
+        exportLog().writef("SoundExporter: failed to create fx channel for file: error: %i -> %s",
+                           error, musicFile_.c_str());
         failure_ =
             "The music could not be prepared for export (error " + std::to_string(error) + ").";
         return false;
@@ -82,7 +83,7 @@ bool SoundExporter::prepare(const ExportSettings& settings) {
     musicChannel_ = chain_.handle();
     if (!settings.rate)
         BASS_ChannelGetAttribute(musicChannel_, BASS_ATTRIB_FREQ, &mf_Rate);
-    log().write("SoundExporter.prepare end");
+    exportLog().write("SoundExporter.prepare end");
     return true;
 }
 
@@ -120,15 +121,15 @@ std::string SoundExporter::encoderError() const {
 bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
     std::lock_guard lock(lock_);
     failure_.clear();
-    log().writef("SoundExporter: exporting : %s", out.c_str());
+    exportLog().writef("SoundExporter: exporting : %s", out.c_str());
     if (musicChannel_ == 0) {
         failure_ = "There is no music to export.";
         return false;
     }
     // Writing onto the file that is being read would destroy it half-way.
     if (ExportTarget::sameFile(out, musicFile_)) {
-        log().writef("SoundExporter: refusing to export onto the music file itself: %s",
-                     out.c_str());
+        exportLog().writef("SoundExporter: refusing to export onto the music file itself: %s",
+                           out.c_str());
         failure_ = "The export cannot replace the music file it is made from. Choose another name.";
         return false;
     }
@@ -140,20 +141,21 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
     // that its frames stay at the file's own sample rate, the rate the file is written at. A
     // higher rate so comes out faster and higher, as live playback sounds, in a standard file.
     chain_.setTempo(mf_Tempo);
-    log().writef("SoundExport: tempo %f", static_cast<double>(mf_Tempo));
+    exportLog().writef("SoundExport: tempo %f", static_cast<double>(mf_Tempo));
     chain_.setPitch(mf_Pitch, tuning_);
-    log().writef("SoundExport: pitch %f", static_cast<double>(mf_Pitch));
+    exportLog().writef("SoundExport: pitch %f", static_cast<double>(mf_Pitch));
     if (tuning_ != 0.0F)
-        log().writef("SoundExport: tuning %f cents", static_cast<double>(tuning_));
+        exportLog().writef("SoundExport: tuning %f cents", static_cast<double>(tuning_));
     if (!hearing_.neutral()) {
         // The export hears the music as it plays: the same stage on the same tempo stream.
         const bool applied = chain_.setHearing(hearing_);
-        log().writef("SoundExport: hearing channels %d focus %d centre cancel %d%s",
-                     static_cast<int>(hearing_.channels), static_cast<int>(hearing_.focus.band),
-                     hearing_.centreCancel ? 1 : 0, applied ? "" : " (refused)");
+        exportLog().writef("SoundExport: hearing channels %d focus %d centre cancel %d%s",
+                           static_cast<int>(hearing_.channels),
+                           static_cast<int>(hearing_.focus.band), hearing_.centreCancel ? 1 : 0,
+                           applied ? "" : " (refused)");
     }
     chain_.setRate(mf_Rate);
-    log().writef("SoundExport: rate %f", static_cast<double>(mf_Rate));
+    exportLog().writef("SoundExport: rate %f", static_cast<double>(mf_Rate));
 
     // A range's length is what the stream renders of it; the progress counts from its start.
     const std::uint64_t rangeBytes = startRange();
@@ -176,7 +178,7 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
     bool started = false;
     if (type >= exporttype::kWav && type <= exporttype::kM4a) {
         static const char* const kWords[] = {"WAV", "MP4", "M4A"};
-        log().writef("SoundExporter: using %s export", kWords[type]);
+        exportLog().writef("SoundExporter: using %s export", kWords[type]);
         std::string why;
         if (!target.reserve(&why)) {
             failure_ = "The file could not be written: " + why + ".";
@@ -202,7 +204,7 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
             rangeLeft -=
                 got == static_cast<DWORD>(-1) ? rangeLeft : std::min<std::uint64_t>(got, rangeLeft);
         if (!BASS_Encode_IsActive(musicChannel_)) {
-            log().write("Error: The encoder died!\n");
+            exportLog().write("Error: The encoder died!\n");
             if (failure_.empty())
                 failure_ = "Writing the file failed: " + encoderError() + ".";
             break;
@@ -224,7 +226,7 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
     }
     if (!failure_.empty()) {
         target.discard();
-        log().writef("SoundExporter: export failed: %s", failure_.c_str());
+        exportLog().writef("SoundExporter: export failed: %s", failure_.c_str());
         return false;
     }
     return true;
@@ -242,8 +244,8 @@ std::uint64_t SoundExporter::startRange() {
         return 0;
     const QWORD from = BASS_ChannelSeconds2Bytes(musicChannel_, rangeStart_);
     if (!BASS_ChannelSetPosition(musicChannel_, from, BASS_POS_BYTE)) {
-        log().writef("SoundExporter: cannot start the range at %f s: %i", rangeStart_,
-                     BASS_ErrorGetCode());
+        exportLog().writef("SoundExporter: cannot start the range at %f s: %i", rangeStart_,
+                           BASS_ErrorGetCode());
         return 0;
     }
     BASS_CHANNELINFO info{};
@@ -258,8 +260,8 @@ std::uint64_t SoundExporter::startRange() {
         static_cast<double>(frameBytes);
     const auto frames =
         static_cast<std::uint64_t>(std::llround(ratio > 0.0 ? sourceFrames / ratio : sourceFrames));
-    log().writef("SoundExporter: exporting %f s to %f s of the music, %llu frames", rangeStart_,
-                 rangeEnd_, static_cast<unsigned long long>(frames));
+    exportLog().writef("SoundExporter: exporting %f s to %f s of the music, %llu frames",
+                       rangeStart_, rangeEnd_, static_cast<unsigned long long>(frames));
     return std::max<std::uint64_t>(1, frames) * frameBytes;
 }
 
@@ -276,6 +278,6 @@ bool SoundExporter::finish() {
     musicChannel_ = 0;
     switchThreadToDevice(outputDevice_);
     BASS_SetConfig(BASS_CONFIG_UPDATEPERIOD, 1);
-    log().write("SoundExporter: finished exporting");
+    exportLog().write("SoundExporter: finished exporting");
     return true;
 }

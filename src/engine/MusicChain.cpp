@@ -15,17 +15,6 @@ float MusicChain::pitchWithTuning(float semitones, float cents) {
     return std::clamp(semitones + cents / 100.0F, -kMaxPitch, kMaxPitch);
 }
 
-bool MusicChain::applyHearing(std::uint32_t tempoStream, const formats::HearingSettings& hearing) {
-    TONVERA_HEARING values{};
-    values.channels = static_cast<DWORD>(hearing.channels);
-    values.focus = static_cast<DWORD>(hearing.focus.band);
-    values.focusCentre = hearing.focus.centreHz;
-    values.focusWidth = hearing.focus.widthOctaves;
-    values.focusGain = hearing.focus.gainDb;
-    values.centreCancel = hearing.centreCancel ? TRUE : FALSE;
-    return TONVERA_ChannelSetHearing(tempoStream, &values) != FALSE;
-}
-
 bool MusicChain::openSource(const std::string& path) {
     // Live playback mixes float; the export's WAV is 16-bit and its progress needs the exact
     // length up front, which a scan of the whole file gives.
@@ -76,7 +65,14 @@ bool MusicChain::setRate(float hz) const {
 }
 
 bool MusicChain::setHearing(const formats::HearingSettings& hearing) const {
-    return applyHearing(tempo_, hearing);
+    TONVERA_HEARING values{};
+    values.channels = static_cast<DWORD>(hearing.channels);
+    values.focus = static_cast<DWORD>(hearing.focus.band);
+    values.focusCentre = hearing.focus.centreHz;
+    values.focusWidth = hearing.focus.widthOctaves;
+    values.focusGain = hearing.focus.gainDb;
+    values.centreCancel = hearing.centreCancel ? TRUE : FALSE;
+    return TONVERA_ChannelSetHearing(tempo_, &values) != FALSE;
 }
 
 bool MusicChain::acceptsRate(float hz, float* ownRate) const {

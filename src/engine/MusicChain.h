@@ -12,9 +12,10 @@
 // stream exists it owns the source (freeing it frees both); the engine frees the music when it
 // replaces it, the export frees its no-sound device with every stream made on it.
 //
-// Threads: one chain is built and set on one thread (the main thread for playback, the export
-// worker for the export). The library's last error belongs to the calling thread, which is why
-// errorCode() is taken at the failing call itself, before any other library call can reset it.
+// Threads: one chain is built and set on one thread (the main thread for playback, where the
+// engine keeps it for the live controls; the export worker for the export). The library's last
+// error belongs to the calling thread, which is why errorCode() is taken at the failing call
+// itself, before any other library call can reset it.
 #ifndef TONVERA_ENGINE_MUSICCHAIN_H
 #define TONVERA_ENGINE_MUSICCHAIN_H
 
@@ -62,10 +63,6 @@ class MusicChain {
 
     // The tempo stream flags that select the stretch engine of `quality`.
     static std::uint32_t engineFlags(SoundQuality quality);
-    // The library pitch for `semitones` with `cents` of tuning added, within its range.
-    static float pitchWithTuning(float semitones, float cents);
-    // Hands `hearing` to a tempo stream; false when the library refuses it.
-    static bool applyHearing(std::uint32_t tempoStream, const formats::HearingSettings& hearing);
 
     // Step 1: the decoding source stream over the file at `path` (UTF-8). False when the library
     // cannot read it; errorCode() then holds its code.
@@ -82,6 +79,7 @@ class MusicChain {
     bool setTempo(float percent) const;
     bool setPitch(float semitones, float tuningCents) const;
     bool setRate(float hz) const;
+    // The centre cancel, channels and focus filter.
     bool setHearing(const formats::HearingSettings& hearing) const;
     // Whether the tempo stream takes `hz` as its rate; `*ownRate` gets the rate it has now.
     bool acceptsRate(float hz, float* ownRate) const;
@@ -95,6 +93,9 @@ class MusicChain {
     int errorCode() const { return errorCode_; }
 
   private:
+    // The library pitch for `semitones` with `cents` of tuning added, within its range.
+    static float pitchWithTuning(float semitones, float cents);
+
     Use use_;
     std::uint32_t source_ = 0;
     std::uint32_t tempo_ = 0;

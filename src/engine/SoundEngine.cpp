@@ -89,9 +89,9 @@ bool SoundEngine::initialize() {
 
 OpenResult SoundEngine::open(const std::string& path) {
     // The old music goes first, so a failed open leaves none loaded (and silent at once).
-    BASS_MusicFree(musicChannel_);
-    BASS_StreamFree(musicChannel_);
-    musicChannel_ = 0;
+    BASS_MusicFree(musicChannel());
+    BASS_StreamFree(musicChannel());
+    music_ = MusicChain(MusicChain::Use::Playback);
 
     MusicChain chain(MusicChain::Use::Playback);
     if (!chain.openSource(path)) {
@@ -102,20 +102,20 @@ OpenResult SoundEngine::open(const std::string& path) {
         log().writef("SoundEngine: failed to create fx channel for file: %s", path.c_str());
         return {false, chain.errorCode()};
     }
-    musicChannel_ = chain.handle();
+    music_ = chain;
     log().writef("SoundEngine: sound quality %s", soundQuality() == SoundQuality::Light
                                                       ? "Light (SoundTouch)"
                                                       : "Best (Rubber Band R3)");
-    chain.addGain();
+    music_.addGain();
 
     // Another recording has its own tuning; the hearing tools stay as the player set them.
     tuning_.store(0.0F, std::memory_order_relaxed);
     if (const formats::HearingSettings kept = hearing(); !kept.neutral())
-        chain.setHearing(kept);
+        music_.setHearing(kept);
 
     setMusicFile(path);
     log().writef("SoundEngine: opened music file %s in channel: %u", musicFile().c_str(),
-                 musicChannel_);
+                 musicChannel());
     return {true, 0};
 }
 
@@ -132,40 +132,40 @@ std::uint32_t SoundEngine::tempoEngineFlags() const {
 }
 
 bool SoundEngine::musicAvailable() const {
-    return musicChannel_ != 0;
+    return musicChannel() != 0;
 }
 
 void SoundEngine::play() {
-    if (!BASS_ChannelPlay(musicChannel_, FALSE)) {
-        log().writef("SoundEngine.play: channel: %u ERROR CODE: %i  device: %i", musicChannel_,
+    if (!BASS_ChannelPlay(musicChannel(), FALSE)) {
+        log().writef("SoundEngine.play: channel: %u ERROR CODE: %i  device: %i", musicChannel(),
                      BASS_ErrorGetCode(), static_cast<int>(BASS_GetDevice()));
     }
 }
 
 void SoundEngine::pause() {
-    BASS_ChannelPause(musicChannel_);
+    BASS_ChannelPause(musicChannel());
     console("SoundEngine: pause");
 }
 
 bool SoundEngine::isPlaying() const {
-    return BASS_ChannelIsActive(musicChannel_) == BASS_ACTIVE_PLAYING;
+    return BASS_ChannelIsActive(musicChannel()) == BASS_ACTIVE_PLAYING;
 }
 
 void SoundEngine::setVolume(float volume) {
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_VOL, volume / 100.0F);
+    BASS_ChannelSetAttribute(musicChannel(), BASS_ATTRIB_VOL, volume / 100.0F);
 }
 
+// The live values go through the chain's own setters, as the export's do.
 void SoundEngine::setTempo(float percent) {
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO, percent);
+    music_.setTempo(percent);
 }
 
 void SoundEngine::setPitch(float semitones) {
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH,
-                             MusicChain::pitchWithTuning(semitones, tuning()));
+    music_.setPitch(semitones, tuning());
 }
 
 void SoundEngine::setSamplerate(float hz) {
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_FREQ, hz);
+    music_.setRate(hz);
 }
 
 namespace {
@@ -177,63 +177,63 @@ float attribute(DWORD channel, DWORD attrib) {
 }  // namespace
 
 float SoundEngine::volume() const {
-    return attribute(musicChannel_, BASS_ATTRIB_VOL);
+    return attribute(musicChannel(), BASS_ATTRIB_VOL);
 }
 float SoundEngine::tempo() const {
-    return attribute(musicChannel_, BASS_ATTRIB_TEMPO);
+    return attribute(musicChannel(), BASS_ATTRIB_TEMPO);
 }
 float SoundEngine::pitch() const {
-    const float heard = attribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH);
+    const float heard = attribute(musicChannel(), BASS_ATTRIB_TEMPO_PITCH);
     const float cents = tuning();
-    return cents == 0.0F || musicChannel_ == 0 ? heard : heard - cents / 100.0F;
+    return cents == 0.0F || musicChannel() == 0 ? heard : heard - cents / 100.0F;
 }
 float SoundEngine::samplerate() const {
-    return attribute(musicChannel_, BASS_ATTRIB_FREQ);
+    return attribute(musicChannel(), BASS_ATTRIB_FREQ);
 }
 
 void SoundEngine::setCurrentPosition(std::uint32_t seconds) {
-    const QWORD bytes = BASS_ChannelSeconds2Bytes(musicChannel_, static_cast<double>(seconds));
-    BASS_ChannelSetPosition(musicChannel_, bytes, BASS_POS_BYTE);
+    const QWORD bytes = BASS_ChannelSeconds2Bytes(musicChannel(), static_cast<double>(seconds));
+    BASS_ChannelSetPosition(musicChannel(), bytes, BASS_POS_BYTE);
 }
 
 std::uint32_t SoundEngine::currentpos() const {
-    const QWORD bytes = BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE);
-    return wholeSeconds(BASS_ChannelBytes2Seconds(musicChannel_, bytes));
+    const QWORD bytes = BASS_ChannelGetPosition(musicChannel(), BASS_POS_BYTE);
+    return wholeSeconds(BASS_ChannelBytes2Seconds(musicChannel(), bytes));
 }
 
 std::uint32_t SoundEngine::length() const {
-    const QWORD bytes = BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE);
-    return wholeSeconds(BASS_ChannelBytes2Seconds(musicChannel_, bytes));
+    const QWORD bytes = BASS_ChannelGetLength(musicChannel(), BASS_POS_BYTE);
+    return wholeSeconds(BASS_ChannelBytes2Seconds(musicChannel(), bytes));
 }
 
 void SoundEngine::seekSeconds(double seconds) {
-    if (musicChannel_ == 0 || !std::isfinite(seconds))
+    if (musicChannel() == 0 || !std::isfinite(seconds))
         return;
-    const QWORD bytes = BASS_ChannelSeconds2Bytes(musicChannel_, std::max(0.0, seconds));
-    BASS_ChannelSetPosition(musicChannel_, bytes, BASS_POS_BYTE);
+    const QWORD bytes = BASS_ChannelSeconds2Bytes(musicChannel(), std::max(0.0, seconds));
+    BASS_ChannelSetPosition(musicChannel(), bytes, BASS_POS_BYTE);
 }
 
 double SoundEngine::positionSeconds() const {
-    return musicChannel_ == 0
+    return musicChannel() == 0
                ? 0.0
-               : secondsOf(musicChannel_, BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE));
+               : secondsOf(musicChannel(), BASS_ChannelGetPosition(musicChannel(), BASS_POS_BYTE));
 }
 
 double SoundEngine::lengthSeconds() const {
-    return musicChannel_ == 0
+    return musicChannel() == 0
                ? 0.0
-               : secondsOf(musicChannel_, BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE));
+               : secondsOf(musicChannel(), BASS_ChannelGetLength(musicChannel(), BASS_POS_BYTE));
 }
 
 float SoundEngine::tempoRatio() const {
-    if (musicChannel_ == 0)
+    if (musicChannel() == 0)
         return 0.0F;
-    return BASS_FX_TempoGetRateRatio(musicChannel_);
+    return BASS_FX_TempoGetRateRatio(musicChannel());
 }
 
 std::uint32_t SoundEngine::numChannels() const {
     BASS_CHANNELINFO info{};
-    if (!BASS_ChannelGetInfo(musicChannel_, &info))
+    if (!BASS_ChannelGetInfo(musicChannel(), &info))
         return 0;
     return info.chans;
 }
@@ -258,11 +258,11 @@ void SoundEngine::shutdown() {
 }
 
 void SoundEngine::reset() {
-    BASS_ChannelStop(musicChannel_);
-    BASS_MusicFree(musicChannel_);
-    BASS_StreamFree(musicChannel_);
+    BASS_ChannelStop(musicChannel());
+    BASS_MusicFree(musicChannel());
+    BASS_StreamFree(musicChannel());
     // The handle is gone with the stream; keeping it would make musicAvailable() lie.
-    musicChannel_ = 0;
+    music_ = MusicChain(MusicChain::Use::Playback);
 }
 
 std::string SoundEngine::musicFile() const {

@@ -4,10 +4,10 @@
 //
 // Threads: everything is called on the main thread, except setSoundQuality(), soundQuality(),
 // tuning(), hearing() and musicFile(), which any thread may call. The export reads the engine's
-// values on the main thread and hands its worker a copy, so no worker calls into the engine.
-// The audio library
-// underneath is thread-safe; musicFile is guarded by its own mutex. spectrumData() and waveData()
-// hold the engine's recursive lock for their whole run; no other operation takes it.
+// values on the main thread and hands its worker a copy, so no worker calls into the engine. The
+// audio library underneath is thread-safe; musicFile is guarded by its own mutex. spectrumData()
+// and waveData() hold the engine's recursive lock for their whole run; no other operation takes
+// it.
 #ifndef TONVERA_ENGINE_SOUNDENGINE_H
 #define TONVERA_ENGINE_SOUNDENGINE_H
 
@@ -87,7 +87,8 @@ class SoundEngine {
 
     std::string musicFile() const;
     void setMusicFile(const std::string& path);
-    std::uint32_t musicChannel() const { return musicChannel_; }
+    // The tempo stream of the music chain; 0 without music.
+    std::uint32_t musicChannel() const { return music_.handle(); }
     int bassDevice() const { return bassDevice_; }
 
     // ---- practice tools (SoundEnginePractice.cpp)
@@ -137,7 +138,7 @@ class SoundEngine {
     std::vector<std::vector<int>> waveData(int size, int height);
 
   private:
-    std::uint32_t musicChannel_ = 0;
+    MusicChain music_{MusicChain::Use::Playback};
     std::string musicFile_;
     bool hasMusicFile_ = false;
     int bassDevice_ = 0;

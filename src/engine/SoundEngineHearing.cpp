@@ -2,7 +2,6 @@
 // cancel, channel choice and focus filter of the music's tempo stream.
 #include <cmath>
 
-#include "audiolib/audiolib.h"
 #include "engine/SoundEngine.h"
 
 bool SoundEngine::setTuning(float cents) {
@@ -10,9 +9,8 @@ bool SoundEngine::setTuning(float cents) {
         return false;
     const float semitones = pitch();
     tuning_.store(cents, std::memory_order_relaxed);
-    if (musicChannel_ != 0)
-        BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH,
-                                 MusicChain::pitchWithTuning(semitones, cents));
+    if (musicChannel() != 0)
+        music_.setPitch(semitones, cents);
     return true;
 }
 
@@ -21,9 +19,9 @@ float SoundEngine::tuning() const {
 }
 
 bool SoundEngine::setHearing(const formats::HearingSettings& settings) {
-    if (musicChannel_ != 0 && !MusicChain::applyHearing(musicChannel_, settings))
+    if (musicChannel() != 0 && !music_.setHearing(settings))
         return false;
-    if (musicChannel_ == 0 && settings.focus.band == formats::FocusBand::Custom &&
+    if (musicChannel() == 0 && settings.focus.band == formats::FocusBand::Custom &&
         !settings.focus.valid()) {
         return false;
     }

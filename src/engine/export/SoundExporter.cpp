@@ -70,9 +70,7 @@ bool SoundExporter::prepare(const ExportSettings& settings) {
         failure_ = "The music file " + musicFile_ + " could not be read.";
         return false;
     }
-    musicChannel_ = chain_.handle();
     if (!chain_.makeTempoStream(settings.engineFlags)) {
-        musicChannel_ = 0;
         const int error = chain_.errorCode();
         exportLog().writef("SoundExporter: failed to create fx channel for file: error: %i -> %s",
                            error, musicFile_.c_str());

@@ -1,5 +1,7 @@
 #include "audiolib/dsp/HearingStage.h"
 
+#include "audiolib/dsp/ChannelChoice.h"
+
 namespace audiolib {
 
 HearingStage::HearingStage(int rate, int channels)

@@ -80,7 +80,3 @@ bool MusicChain::acceptsRate(float hz, float* ownRate) const {
         BASS_ChannelGetAttribute(tempo_, BASS_ATTRIB_FREQ, ownRate);
     return setRate(hz);
 }
-
-bool MusicChain::open(const std::string& path, std::uint32_t engineFlags) {
-    return openSource(path) && makeTempoStream(engineFlags);
-}

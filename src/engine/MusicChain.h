@@ -84,9 +84,6 @@ class MusicChain {
     // Whether the tempo stream takes `hz` as its rate; `*ownRate` gets the rate it has now.
     bool acceptsRate(float hz, float* ownRate) const;
 
-    // Steps 1 and 2; false with errorCode() from the step that failed.
-    bool open(const std::string& path, std::uint32_t engineFlags);
-
     // The tempo stream once made, else the source stream, else 0.
     std::uint32_t handle() const { return tempo_ != 0 ? tempo_ : source_; }
     // The library's error code at the call that failed; 0 while nothing did.

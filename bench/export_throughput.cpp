@@ -11,9 +11,8 @@
 
 #include "BenchSupport.h"
 #include "audiolib/audiolib.h"
-#include "engine/SoundEngine.h"
-#include "export/ExportType.h"
-#include "export/SoundExporter.h"
+#include "engine/export/ExportType.h"
+#include "engine/export/SoundExporter.h"
 #include "logging/Console.h"
 #include "support/AudioFixtures.h"
 #include "support/TempHome.h"
@@ -32,8 +31,7 @@ struct Timing {
 
 Timing exportOnce(const std::string& in, const std::string& out, std::int32_t type,
                   std::uint32_t engine) {
-    SoundEngine noDevice;
-    SoundExporter exporter(noDevice);
+    SoundExporter exporter;
     ExportSettings settings;
     settings.musicFile = in;
     settings.tempo = kTempo;

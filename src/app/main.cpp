@@ -11,7 +11,7 @@
 #include "crashreport/CrashReportConfig.h"
 #include "crashreport/FatalSignalHandler.h"
 #include "crashreport/SystemInfo.h"
-#include "export/CommandLineExport.h"
+#include "engine/export/CommandLineExport.h"
 #include "logging/AppSupport.h"
 #include "logging/Console.h"
 #include "logging/Logger.h"

@@ -5,6 +5,7 @@
 
 #include "audiolib/audiolib.h"
 #include "audiolib/core/Diagnostics.h"
+#include "engine/OutputDevice.h"
 #include "logging/Console.h"
 #include "logging/Logger.h"
 
@@ -86,44 +87,36 @@ bool SoundEngine::initialize() {
     return true;
 }
 
-bool SoundEngine::open(const std::string& path) {
+OpenResult SoundEngine::open(const std::string& path) {
     // The old music goes first, so a failed open leaves none loaded (and silent at once).
-    BASS_MusicFree(musicChannel_);
-    BASS_StreamFree(musicChannel_);
-    musicChannel_ = 0;
+    BASS_MusicFree(musicChannel());
+    BASS_StreamFree(musicChannel());
+    music_ = MusicChain(MusicChain::Use::Playback);
 
-    const HSTREAM source =
-        BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
-    if (source == 0) {
+    MusicChain chain(MusicChain::Use::Playback);
+    if (!chain.openSource(path)) {
         log().writef("SoundEngine: failed to load file: %s", path.c_str());
-        return false;
+        return {false, chain.errorCode()};
     }
-    const HSTREAM tempo =
-        BASS_FX_TempoCreate(source, BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP | tempoEngineFlags());
-    if (tempo == 0) {
-        // The tempo stream did not take ownership, so the source would otherwise leak.
-        BASS_StreamFree(source);
+    if (!chain.makeTempoStream(tempoEngineFlags())) {
         log().writef("SoundEngine: failed to create fx channel for file: %s", path.c_str());
-        return false;
+        return {false, chain.errorCode()};
     }
-    musicChannel_ = tempo;
+    music_ = chain;
     log().writef("SoundEngine: sound quality %s", soundQuality() == SoundQuality::Light
                                                       ? "Light (SoundTouch)"
                                                       : "Best (Rubber Band R3)");
-
-    const HFX gain = BASS_ChannelSetFX(musicChannel_, BASS_FX_BFX_VOLUME, 1);
-    const BASS_BFX_VOLUME doubled{BASS_BFX_CHANALL, 2.0F};
-    BASS_FXSetParameters(gain, &doubled);
+    music_.addGain();
 
     // Another recording has its own tuning; the hearing tools stay as the player set them.
     tuning_.store(0.0F, std::memory_order_relaxed);
     if (const formats::HearingSettings kept = hearing(); !kept.neutral())
-        applyHearing(musicChannel_, kept);
+        music_.setHearing(kept);
 
     setMusicFile(path);
     log().writef("SoundEngine: opened music file %s in channel: %u", musicFile().c_str(),
-                 musicChannel_);
-    return true;
+                 musicChannel());
+    return {true, 0};
 }
 
 void SoundEngine::setSoundQuality(SoundQuality quality) {
@@ -135,44 +128,44 @@ SoundQuality SoundEngine::soundQuality() const {
 }
 
 std::uint32_t SoundEngine::tempoEngineFlags() const {
-    return soundQuality() == SoundQuality::Light ? TONVERA_FX_TEMPO_LIGHT : 0U;
+    return MusicChain::engineFlags(soundQuality());
 }
 
 bool SoundEngine::musicAvailable() const {
-    return musicChannel_ != 0;
+    return musicChannel() != 0;
 }
 
 void SoundEngine::play() {
-    if (!BASS_ChannelPlay(musicChannel_, FALSE)) {
-        log().writef("SoundEngine.play: channel: %u ERROR CODE: %i  device: %i", musicChannel_,
+    if (!BASS_ChannelPlay(musicChannel(), FALSE)) {
+        log().writef("SoundEngine.play: channel: %u ERROR CODE: %i  device: %i", musicChannel(),
                      BASS_ErrorGetCode(), static_cast<int>(BASS_GetDevice()));
     }
 }
 
 void SoundEngine::pause() {
-    BASS_ChannelPause(musicChannel_);
+    BASS_ChannelPause(musicChannel());
     console("SoundEngine: pause");
 }
 
 bool SoundEngine::isPlaying() const {
-    return BASS_ChannelIsActive(musicChannel_) == BASS_ACTIVE_PLAYING;
+    return BASS_ChannelIsActive(musicChannel()) == BASS_ACTIVE_PLAYING;
 }
 
 void SoundEngine::setVolume(float volume) {
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_VOL, volume / 100.0F);
+    BASS_ChannelSetAttribute(musicChannel(), BASS_ATTRIB_VOL, volume / 100.0F);
 }
 
+// The live values go through the chain's own setters, as the export's do.
 void SoundEngine::setTempo(float percent) {
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO, percent);
+    music_.setTempo(percent);
 }
 
 void SoundEngine::setPitch(float semitones) {
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH,
-                             pitchWithTuning(semitones, tuning()));
+    music_.setPitch(semitones, tuning());
 }
 
 void SoundEngine::setSamplerate(float hz) {
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_FREQ, hz);
+    music_.setRate(hz);
 }
 
 namespace {
@@ -184,72 +177,69 @@ float attribute(DWORD channel, DWORD attrib) {
 }  // namespace
 
 float SoundEngine::volume() const {
-    return attribute(musicChannel_, BASS_ATTRIB_VOL);
+    return attribute(musicChannel(), BASS_ATTRIB_VOL);
 }
 float SoundEngine::tempo() const {
-    return attribute(musicChannel_, BASS_ATTRIB_TEMPO);
+    return attribute(musicChannel(), BASS_ATTRIB_TEMPO);
 }
 float SoundEngine::pitch() const {
-    const float heard = attribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH);
+    const float heard = attribute(musicChannel(), BASS_ATTRIB_TEMPO_PITCH);
     const float cents = tuning();
-    return cents == 0.0F || musicChannel_ == 0 ? heard : heard - cents / 100.0F;
+    return cents == 0.0F || musicChannel() == 0 ? heard : heard - cents / 100.0F;
 }
 float SoundEngine::samplerate() const {
-    return attribute(musicChannel_, BASS_ATTRIB_FREQ);
+    return attribute(musicChannel(), BASS_ATTRIB_FREQ);
 }
 
 void SoundEngine::setCurrentPosition(std::uint32_t seconds) {
-    const QWORD bytes = BASS_ChannelSeconds2Bytes(musicChannel_, static_cast<double>(seconds));
-    BASS_ChannelSetPosition(musicChannel_, bytes, BASS_POS_BYTE);
+    const QWORD bytes = BASS_ChannelSeconds2Bytes(musicChannel(), static_cast<double>(seconds));
+    BASS_ChannelSetPosition(musicChannel(), bytes, BASS_POS_BYTE);
 }
 
 std::uint32_t SoundEngine::currentpos() const {
-    const QWORD bytes = BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE);
-    return wholeSeconds(BASS_ChannelBytes2Seconds(musicChannel_, bytes));
+    const QWORD bytes = BASS_ChannelGetPosition(musicChannel(), BASS_POS_BYTE);
+    return wholeSeconds(BASS_ChannelBytes2Seconds(musicChannel(), bytes));
 }
 
 std::uint32_t SoundEngine::length() const {
-    const QWORD bytes = BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE);
-    return wholeSeconds(BASS_ChannelBytes2Seconds(musicChannel_, bytes));
+    const QWORD bytes = BASS_ChannelGetLength(musicChannel(), BASS_POS_BYTE);
+    return wholeSeconds(BASS_ChannelBytes2Seconds(musicChannel(), bytes));
 }
 
 void SoundEngine::seekSeconds(double seconds) {
-    if (musicChannel_ == 0 || !std::isfinite(seconds))
+    if (musicChannel() == 0 || !std::isfinite(seconds))
         return;
-    const QWORD bytes = BASS_ChannelSeconds2Bytes(musicChannel_, std::max(0.0, seconds));
-    BASS_ChannelSetPosition(musicChannel_, bytes, BASS_POS_BYTE);
+    const QWORD bytes = BASS_ChannelSeconds2Bytes(musicChannel(), std::max(0.0, seconds));
+    BASS_ChannelSetPosition(musicChannel(), bytes, BASS_POS_BYTE);
 }
 
 double SoundEngine::positionSeconds() const {
-    return musicChannel_ == 0
+    return musicChannel() == 0
                ? 0.0
-               : secondsOf(musicChannel_, BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE));
+               : secondsOf(musicChannel(), BASS_ChannelGetPosition(musicChannel(), BASS_POS_BYTE));
 }
 
 double SoundEngine::lengthSeconds() const {
-    return musicChannel_ == 0
+    return musicChannel() == 0
                ? 0.0
-               : secondsOf(musicChannel_, BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE));
+               : secondsOf(musicChannel(), BASS_ChannelGetLength(musicChannel(), BASS_POS_BYTE));
 }
 
 float SoundEngine::tempoRatio() const {
-    if (musicChannel_ == 0)
+    if (musicChannel() == 0)
         return 0.0F;
-    return BASS_FX_TempoGetRateRatio(musicChannel_);
+    return BASS_FX_TempoGetRateRatio(musicChannel());
 }
 
 std::uint32_t SoundEngine::numChannels() const {
     BASS_CHANNELINFO info{};
-    if (!BASS_ChannelGetInfo(musicChannel_, &info))
+    if (!BASS_ChannelGetInfo(musicChannel(), &info))
         return 0;
     return info.chans;
 }
 
 void SoundEngine::switchToDevice() {
-    // The library's current device belongs to the calling thread: this affects the caller only.
-    console("SoundEngine: before switched to device: %i: ", static_cast<int>(BASS_GetDevice()));
-    BASS_SetDevice(static_cast<DWORD>(bassDevice_));
-    console("SoundEngine: after switched to device: %i: ", static_cast<int>(BASS_GetDevice()));
+    switchThreadToDevice(bassDevice_);
 }
 
 bool SoundEngine::close() {
@@ -268,11 +258,11 @@ void SoundEngine::shutdown() {
 }
 
 void SoundEngine::reset() {
-    BASS_ChannelStop(musicChannel_);
-    BASS_MusicFree(musicChannel_);
-    BASS_StreamFree(musicChannel_);
+    BASS_ChannelStop(musicChannel());
+    BASS_MusicFree(musicChannel());
+    BASS_StreamFree(musicChannel());
     // The handle is gone with the stream; keeping it would make musicAvailable() lie.
-    musicChannel_ = 0;
+    music_ = MusicChain(MusicChain::Use::Playback);
 }
 
 std::string SoundEngine::musicFile() const {

@@ -1,12 +1,13 @@
-// The one audio engine of the process: the output device, the one piece of music (a decoding
-// source stream, a tempo stream over it and a gain effect on that), one-shot samples, and the
-// spectrum and waveform data of what is sounding.
+// The one audio engine of the process: the output device, the one piece of music (the music
+// chain: a decoding source stream, a tempo stream over it and a gain effect on that), one-shot
+// samples, and the spectrum and waveform data of what is sounding.
 //
-// Threads: everything is called on the main thread, except tempo(), pitch(), samplerate(),
-// tuning(), hearing(), musicFile(), tempoEngineFlags() and switchToDevice(), which the export
-// worker thread calls too. The audio library
-// underneath is thread-safe; musicFile is guarded by its own mutex. spectrumData() and waveData()
-// hold the engine's recursive lock for their whole run; no other operation takes it.
+// Threads: everything is called on the main thread, except setSoundQuality(), soundQuality(),
+// tuning(), hearing() and musicFile(), which any thread may call. The export reads the engine's
+// values on the main thread and hands its worker a copy, so no worker calls into the engine. The
+// audio library underneath is thread-safe; musicFile is guarded by its own mutex. spectrumData()
+// and waveData() hold the engine's recursive lock for their whole run; no other operation takes
+// it.
 #ifndef TONVERA_ENGINE_SOUNDENGINE_H
 #define TONVERA_ENGINE_SOUNDENGINE_H
 
@@ -17,13 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "engine/MusicChain.h"
 #include "formats/HearingSettings.h"
 
-// Which stretch engine plays (and exports) the music. Stored in the user's settings as this
-// number: never renumber.
-enum class SoundQuality : std::int32_t {
-    Best = 0,   // Rubber Band R3: the cleanest sound
-    Light = 1,  // SoundTouch: uses much less CPU, for slow machines
+// What open() says: whether the music is ready, and if not, the library's error code taken at the
+// call that failed (later calls, such as freeing what was half made, reset the thread's last
+// error). Reads as a plain bool where only success matters.
+struct OpenResult {
+    bool opened = false;
+    int errorCode = 0;
+    operator bool() const { return opened; }
 };
 
 class SoundEngine {
@@ -39,7 +43,7 @@ class SoundEngine {
     static int versionString();
 
     bool initialize();
-    bool open(const std::string& path);
+    OpenResult open(const std::string& path);
     // Used from the next open() on; the music that is loaded keeps its engine. Any thread.
     void setSoundQuality(SoundQuality quality);
     SoundQuality soundQuality() const;
@@ -83,7 +87,8 @@ class SoundEngine {
 
     std::string musicFile() const;
     void setMusicFile(const std::string& path);
-    std::uint32_t musicChannel() const { return musicChannel_; }
+    // The tempo stream of the music chain; 0 without music.
+    std::uint32_t musicChannel() const { return music_.handle(); }
     int bassDevice() const { return bassDevice_; }
 
     // ---- practice tools (SoundEnginePractice.cpp)
@@ -114,17 +119,13 @@ class SoundEngine {
     // ---- hearing one part (SoundEngineHearing.cpp)
     // Cents (-50..50) added to the pitch, so that a recording tuned off A = 440 can be brought
     // to it; pitch() stays the semitones set. Each newly opened music starts at 0. Any thread.
-    static constexpr float kMaxTuning = 50.0F;
+    static constexpr float kMaxTuning = MusicChain::kMaxTuning;
     bool setTuning(float cents);
     float tuning() const;
     // The centre cancel, the channels heard and the focus filter: they stay for every music
     // opened after. False (nothing changed) when the library refuses them.
     bool setHearing(const formats::HearingSettings& settings);
     formats::HearingSettings hearing() const;
-    // Hands `settings` to a tempo stream of the library (the export's too).
-    static bool applyHearing(std::uint32_t channel, const formats::HearingSettings& settings);
-    // The library pitch for `semitones` with `cents` of tuning added, within its range.
-    static float pitchWithTuning(float semitones, float cents);
 
     // One-shot samples: one playback channel per loaded sample; 0 on failure.
     std::uint32_t loadSample(const std::string& path);
@@ -137,7 +138,7 @@ class SoundEngine {
     std::vector<std::vector<int>> waveData(int size, int height);
 
   private:
-    std::uint32_t musicChannel_ = 0;
+    MusicChain music_{MusicChain::Use::Playback};
     std::string musicFile_;
     bool hasMusicFile_ = false;
     int bassDevice_ = 0;

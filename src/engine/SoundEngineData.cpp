@@ -14,21 +14,21 @@ std::optional<std::vector<int>> SoundEngine::spectrumData(int size, int height) 
         return std::nullopt;
     // Missing data (a failed call) reads as silence rather than as whatever the stack held.
     float bins[visualdata::kFftBins] = {};
-    BASS_ChannelGetData(musicChannel_, bins, BASS_DATA_FFT2048);
+    BASS_ChannelGetData(musicChannel(), bins, BASS_DATA_FFT2048);
     return visualdata::scaleSpectrum(bins, size, height);
 }
 
 std::vector<std::vector<int>> SoundEngine::waveData(int size, int height) {
     std::lock_guard<std::recursive_mutex> guard(dataLock_);
     BASS_CHANNELINFO info{};
-    if (!BASS_ChannelGetInfo(musicChannel_, &info) || info.chans == 0)
+    if (!BASS_ChannelGetInfo(musicChannel(), &info) || info.chans == 0)
         return {};
     const int chans = static_cast<int>(std::min<DWORD>(info.chans, 64));
     const int frames = std::clamp(size, 0, visualdata::kMaxWaveFrames);
     std::vector<float> samples(static_cast<std::size_t>(chans) * frames, 0.0F);
     if (frames > 0) {
         const DWORD bytes = static_cast<DWORD>(samples.size() * sizeof(float));
-        BASS_ChannelGetData(musicChannel_, samples.data(), bytes | BASS_DATA_FLOAT);
+        BASS_ChannelGetData(musicChannel(), samples.data(), bytes | BASS_DATA_FLOAT);
     }
     return visualdata::traceWaveform(samples.data(), chans, frames, size, height);
 }

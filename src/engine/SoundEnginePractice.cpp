@@ -15,24 +15,24 @@ std::optional<SoundEngine::Clock> SoundEngine::clock() const {
 }
 
 bool SoundEngine::playAt(std::uint64_t frame) {
-    if (!TONVERA_ChannelPlayAt(musicChannel_, frame)) {
+    if (!TONVERA_ChannelPlayAt(musicChannel(), frame)) {
         Logger::sharedSingleton().writef("SoundEngine.playAt: channel: %u ERROR CODE: %i",
-                                         musicChannel_, BASS_ErrorGetCode());
+                                         musicChannel(), BASS_ErrorGetCode());
         return false;
     }
     return true;
 }
 
 bool SoundEngine::setLoop(double start, double end) {
-    return TONVERA_ChannelSetLoop(musicChannel_, start, end) != FALSE;
+    return TONVERA_ChannelSetLoop(musicChannel(), start, end) != FALSE;
 }
 
 bool SoundEngine::setTrainer(float target, float step, std::uint32_t passesPerStep) {
-    return TONVERA_ChannelSetTrainer(musicChannel_, target, step, passesPerStep) != FALSE;
+    return TONVERA_ChannelSetTrainer(musicChannel(), target, step, passesPerStep) != FALSE;
 }
 
 std::uint32_t SoundEngine::loopPasses() const {
-    const DWORD passes = TONVERA_ChannelGetLoopPasses(musicChannel_);
+    const DWORD passes = TONVERA_ChannelGetLoopPasses(musicChannel());
     return passes == static_cast<DWORD>(-1) ? 0U : passes;
 }
 
@@ -50,6 +50,6 @@ void SoundEngine::stopBeats(std::uint32_t channel) {
 bool SoundEngine::setLoopCountIn(std::uint32_t click, int beats, double intervalSeconds,
                                  int beatsPerBar, bool accent) {
     return TONVERA_ChannelSetLoopCountIn(
-               musicChannel_, click, static_cast<DWORD>(std::max(0, beats)), intervalSeconds,
+               musicChannel(), click, static_cast<DWORD>(std::max(0, beats)), intervalSeconds,
                static_cast<DWORD>(std::max(1, beatsPerBar)), accent ? TRUE : FALSE) != FALSE;
 }

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QProgressBar>
 
-#include "export/SoundExporter.h"
 #include "logging/Console.h"
 #include "ui_ExportWindow.h"
 
@@ -17,8 +16,8 @@ int scaled(std::uint32_t value) {
 
 }  // namespace
 
-ExportWindow::ExportWindow(SoundEngine& engine, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::ExportWindow>()), engine_(engine) {
+ExportWindow::ExportWindow(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::ExportWindow>()) {
     ui_->setupUi(this);
     setWindowModality(Qt::WindowModal);
 }
@@ -58,9 +57,9 @@ void ExportWindow::exportThread() {
     QString failure;
     {
         std::lock_guard lock(lock_);
-        SoundExporter exporter(engine_);
+        SoundExporter exporter;
         exporter.setDelegate(this);
-        if (exporter.prepare()) {
+        if (exporter.prepare(settings_)) {
             exporter.setRange(rangeStart_, rangeEnd_);
             succeeded = exporter.exportTo(type(), outputPath().toStdString());
         }

@@ -1,8 +1,9 @@
 // The export sheet: a window-modal dialog (resources/ExportWindow.ui) over the main window whose
 // progress bar follows one export, run by a worker thread through a SoundExporter.
 //
-// Threads: the dialog lives on the UI thread. The worker thread runs the exporter and calls
-// exportLength()/exportUpdate() there; those only store the values in atomics and ask the UI
+// Threads: the dialog lives on the UI thread. The export's settings and range are set on the UI
+// thread before the worker starts, which only reads them. The worker thread runs the exporter and
+// calls exportLength()/exportUpdate() there; those only store the values in atomics and ask the UI
 // thread, at most once at a time, to show the newest ones, so a fast export never floods the
 // UI thread's queue. The end of the sheet is queued by the worker after finish(), behind every
 // progress request, and the worker starts only once the sheet is shown, so it can never end a
@@ -17,11 +18,12 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
-#include "export/SoundExportProtocol.h"
+#include "engine/export/SoundExportProtocol.h"
+#include "engine/export/SoundExporter.h"
 
 class QProgressBar;
-class SoundEngine;
 namespace Ui {
 class ExportWindow;
 }
@@ -30,7 +32,7 @@ class ExportWindow : public QDialog, public SoundExportProtocol {
     Q_OBJECT
 
   public:
-    ExportWindow(SoundEngine& engine, QWidget* parent);
+    explicit ExportWindow(QWidget* parent);
     // Waits for the worker, which has nothing left to do once the sheet has ended.
     ~ExportWindow() override;
 
@@ -39,6 +41,9 @@ class ExportWindow : public QDialog, public SoundExportProtocol {
     QString outputPath() const;
     void setOutputPath(const QString& path);
     QProgressBar* pProgressBar() const;
+    // The music and the values it plays with, copied from the engine by the caller; set before
+    // windowDidLoad(), which starts the worker that reads it.
+    void setSettings(ExportSettings settings) { settings_ = std::move(settings); }
     // Only this span of the music, in seconds (an A-B loop); set before windowDidLoad(), which
     // starts the worker that reads it.
     void setRange(double start, double end) {
@@ -69,7 +74,7 @@ class ExportWindow : public QDialog, public SoundExportProtocol {
     void endSheet(bool succeeded, const QString& failure);
 
     std::unique_ptr<Ui::ExportWindow> ui_;
-    SoundEngine& engine_;
+    ExportSettings settings_;
     std::atomic<std::int32_t> type_{0};
     double rangeStart_ = 0.0;
     double rangeEnd_ = 0.0;

@@ -6,12 +6,32 @@
 #include <QMainWindow>
 
 #include "engine/SoundEngine.h"
-#include "export/ExportTarget.h"
-#include "export/ExportType.h"
+#include "engine/export/ExportTarget.h"
+#include "engine/export/ExportType.h"
+#include "engine/export/SoundExporter.h"
 #include "export/ExportWindow.h"
 #include "logging/Console.h"
 #include "player/TonveraAppDelegate.h"
 #include "player/practice/PracticeTools.h"
+
+namespace {
+
+// The music and the values it plays with now, copied on the UI thread: the export's worker reads
+// this copy, never the engine.
+ExportSettings exportSettingsFromEngine(const SoundEngine& engine) {
+    ExportSettings settings;
+    settings.musicFile = engine.musicFile();
+    settings.tempo = engine.tempo();
+    settings.pitch = engine.pitch();
+    settings.tuning = engine.tuning();
+    settings.hearing = engine.hearing();
+    settings.rate = engine.samplerate();
+    settings.engineFlags = engine.tempoEngineFlags();
+    settings.outputDevice = engine.bassDevice();
+    return settings;
+}
+
+}  // namespace
 
 QStringList TonveraAppDelegate::exportFileFilters() {
     return {tr("WAV audio (*.wav)"), tr("MP4 audio, AAC (*.mp4)"),
@@ -47,7 +67,7 @@ void TonveraAppDelegate::startExport(const QString& title, const QString& propos
     // A controller left by a cancelled panel goes now.
     if (m_pExportController)
         m_pExportController->deleteLater();
-    m_pExportController = new ExportWindow(*soundEngine_, window_.get());
+    m_pExportController = new ExportWindow(window_.get());
 
     const QString musicFolder =
         QFileInfo(QString::fromStdString(soundEngine_->musicFile())).absolutePath();
@@ -67,6 +87,8 @@ void TonveraAppDelegate::startExport(const QString& title, const QString& propos
     console("export extension: %s", file.suffix().toUtf8().constData());
     m_pExportController->setType(exporttype::forPath(chosen.toStdString()));
     m_pExportController->setOutputPath(file.absoluteFilePath());
+    // Taken once the music is paused: a speed trainer moves the tempo only while it plays.
+    m_pExportController->setSettings(exportSettingsFromEngine(*soundEngine_));
     m_pExportController->setRange(rangeStart, rangeEnd);
     connect(m_pExportController, &ExportWindow::sheetEnded, this, &TonveraAppDelegate::didEndSheet);
     menuItemExportAsWAV()->setEnabled(false);

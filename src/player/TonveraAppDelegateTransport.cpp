@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "audiolib/audiolib.h"
 #include "engine/SoundEngine.h"
 #include "logging/Console.h"
 #include "metronome/MetronomControls.h"
@@ -171,12 +170,11 @@ void TonveraAppDelegate::open(const QString& path) {
     // The sound quality chosen in the settings window holds from the next open on.
     engine.setSoundQuality(
         static_cast<SoundQuality>(GlobalSettings::sharedSingleton().soundQuality()));
-    if (!engine.open(path.toStdString())) {
-        // Read at once: the library's error code belongs to this thread's last call, which was
-        // the engine's failed open.
-        const int errorCode = BASS_ErrorGetCode();
+    if (const OpenResult opened = engine.open(path.toStdString()); !opened) {
+        // The code of the call that failed, which the engine kept: the thread's last error is
+        // already that of freeing what was half made.
         showNoMusic();
-        tellUser(openFailureText(path, errorCode));
+        tellUser(openFailureText(path, opened.errorCode));
         return;
     }
     practiceTools_->musicOpened();

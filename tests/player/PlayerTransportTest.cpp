@@ -9,6 +9,8 @@
 #include <QUrl>
 
 #include "PlayerFixture.h"
+#include "audiolib/audiolib.h"
+#include "player/OpenFailure.h"
 #include "ui/ValueSlider.h"
 #include "visualisation/GlobalSettings.h"
 #include "visualisation/SpectrumView.h"
@@ -116,6 +118,29 @@ TEST_F(PlayerTest, AFailedOpenShowsNoMusicAndSaysWhyInOneSentence) {
     }
     // The log keeps the engine's line.
     EXPECT_NE(testsupport::readFile(dir_.file("log.txt")).find("SoundEngine: failed to load file"),
+              std::string::npos);
+
+    // Notes saved under a music name. The message names the code the library gives for the call
+    // that failed (opening the source, or making the tempo stream over it), not the 0 that
+    // freeing a half-made chain leaves as the thread's last error.
+    const std::string notes = junkFile("notes.mp3", "Bar 12: bow lighter.\nBar 30: slower.\n");
+    int expected = 0;
+    if (const HSTREAM source = BASS_StreamCreateFile(FALSE, notes.c_str(), 0, 0,
+                                                     BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT)) {
+        const HSTREAM tempo = BASS_FX_TempoCreate(source, BASS_FX_FREESOURCE | BASS_SAMPLE_LOOP);
+        expected = BASS_ErrorGetCode();
+        BASS_StreamFree(tempo != 0 ? tempo : source);
+    } else {
+        expected = BASS_ErrorGetCode();
+    }
+    ASSERT_NE(expected, 0);
+    told_.clear();
+    d().open(QString::fromStdString(notes));
+    EXPECT_FALSE(engine_.musicAvailable());
+    ASSERT_TRUE(waitFor([this] { return !told_.isEmpty(); }));
+    EXPECT_EQ(told_.first(), openFailureText(QString::fromStdString(notes), expected));
+    EXPECT_NE(testsupport::readFile(dir_.file("log.txt"))
+                  .find("SoundEngine: failed to load file: " + notes),
               std::string::npos);
     // Play without music now asks for a file again.
     d().clickedPlayButton();

@@ -13,11 +13,10 @@
 #include <sstream>
 
 #include "audiolib/audiolib.h"
-#include "engine/SoundEngine.h"
-#include "export/CommandLineExport.h"
-#include "export/ExportType.h"
-#include "export/SoundExportProtocol.h"
-#include "export/SoundExporter.h"
+#include "engine/export/CommandLineExport.h"
+#include "engine/export/ExportType.h"
+#include "engine/export/SoundExportProtocol.h"
+#include "engine/export/SoundExporter.h"
 #include "logging/Logger.h"
 #include "support/AudioFixtures.h"
 #include "support/TempHome.h"
@@ -76,7 +75,7 @@ class SoundExporterTest : public ::testing::Test {
     // One whole export through the three steps, as the export window runs it.
     bool exportWith(const ExportSettings& settings, std::int32_t type, const std::string& out,
                     std::string* failure = nullptr) {
-        SoundExporter exporter(engine_);
+        SoundExporter exporter;
         exporter.setDelegate(&progress_);
         bool ok = exporter.prepare(settings);
         if (ok)
@@ -108,7 +107,6 @@ class SoundExporterTest : public ::testing::Test {
     }
 
     testsupport::TempDir dir_;
-    SoundEngine engine_;
     std::string music_;
     Progress progress_;
 };
@@ -242,7 +240,7 @@ TEST_F(SoundExporterTest, ARangeExportsThatSpanOfTheWholeExport) {
     const std::string span = dir_.file("span.wav");
     ASSERT_TRUE(exportWith(settings(-20.0F, 0.0F), exporttype::kWav, whole));
     {
-        SoundExporter exporter(engine_);
+        SoundExporter exporter;
         exporter.setDelegate(&progress_);
         ASSERT_TRUE(exporter.prepare(settings(-20.0F, 0.0F)));
         exporter.setRange(1.0, 2.5);
@@ -276,6 +274,31 @@ TEST_F(SoundExporterTest, ExportOntoTheMusicItselfIsRefused) {
         exportWith(settings(-50, 0), exporttype::kWav, dir_.path() + "/./music.wav", &failure));
     EXPECT_FALSE(failure.empty());
     EXPECT_EQ(testsupport::readFile(music_), before);
+}
+
+// The chosen name is treated as every user file is: through a symbolic link the file it leads to
+// receives the export and the link stays a link; a name at the file system's length limit still
+// exports, its temporary name shortened rather than refused.
+TEST_F(SoundExporterTest, ExportThroughALinkKeepsTheLinkAndALongNameStillExports) {
+    fs::create_directory(dir_.file("takes"));
+    const std::string real = dir_.file("takes/real.wav");
+    std::ofstream(real) << "the previous take";
+    const std::string link = dir_.file("latest.wav");
+    fs::create_symlink("takes/real.wav", link);
+    std::string failure;
+    ASSERT_TRUE(exportWith(settings(-50, 0), exporttype::kWav, link, &failure)) << failure;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), fs::path("takes/real.wav"));
+    std::vector<float> decoded;
+    ASSERT_TRUE(testsupport::decodeFile(real, &decoded));
+    EXPECT_NEAR(static_cast<double>(decoded.size() / 2), 8.0 * 44100, 44100 * 0.01);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.file("takes")), fs::directory_iterator()),
+              1);
+
+    const std::string longName = dir_.file(std::string(251, 'n') + ".wav");  // 255 characters
+    ASSERT_TRUE(exportWith(settings(0, 0), exporttype::kWav, longName, &failure)) << failure;
+    EXPECT_NE(probe(longName, "stream=codec_name").find("pcm_s16le"), std::string::npos);
+    EXPECT_TRUE(leftovers().empty());
 }
 
 // A full disk: the export fails, says why, and the file that was there stays as it was.

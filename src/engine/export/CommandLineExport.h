@@ -2,15 +2,17 @@
 // [--focus BAND] [--centre-cancel] [--channels WHICH] [--quality best|light] IN`: renders IN into
 // OUT through the same SoundExporter as the export command, with no window and no sound device,
 // progress on stderr, and an exit status for scripts.
-#ifndef TONVERA_EXPORT_COMMANDLINEEXPORT_H
-#define TONVERA_EXPORT_COMMANDLINEEXPORT_H
+//
+// Threads: all on the calling thread (the process's main thread, before any window exists).
+#ifndef TONVERA_ENGINE_EXPORT_COMMANDLINEEXPORT_H
+#define TONVERA_ENGINE_EXPORT_COMMANDLINEEXPORT_H
 
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "export/SoundExporter.h"
+#include "engine/export/SoundExporter.h"
 
 namespace commandline {
 

@@ -1,6 +1,8 @@
 // The export's file types, chosen by the output name's extension.
-#ifndef TONVERA_EXPORT_EXPORTTYPE_H
-#define TONVERA_EXPORT_EXPORTTYPE_H
+//
+// Threads: plain functions of their arguments, for any thread.
+#ifndef TONVERA_ENGINE_EXPORT_EXPORTTYPE_H
+#define TONVERA_ENGINE_EXPORT_EXPORTTYPE_H
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "export/CommandLineExport.h"
+#include "engine/export/CommandLineExport.h"
 
 #include <unistd.h>
 
@@ -8,10 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "audiolib/audiolib.h"
-#include "engine/SoundEngine.h"
-#include "export/ExportType.h"
-#include "export/SoundExportProtocol.h"
+#include "engine/MusicChain.h"
+#include "engine/export/ExportType.h"
+#include "engine/export/SoundExportProtocol.h"
 
 namespace commandline {
 
@@ -191,7 +190,7 @@ Request parse(const std::vector<std::string>& arguments) {
         } else if (option == "--tuning") {
             const auto text = value();
             const auto parsed = text ? number(*text) : std::nullopt;
-            if (!parsed || std::fabs(*parsed) > SoundEngine::kMaxTuning)
+            if (!parsed || std::fabs(*parsed) > MusicChain::kMaxTuning)
                 return invalid("--tuning must lie between -50 and 50 (cents)");
             request.settings.tuning = *parsed;
         } else if (option == "--channels") {
@@ -213,9 +212,9 @@ Request parse(const std::vector<std::string>& arguments) {
         } else if (option == "--quality") {
             const auto text = value();
             if (text && *text == "best") {
-                request.settings.engineFlags = 0;
+                request.settings.engineFlags = MusicChain::engineFlags(SoundQuality::Best);
             } else if (text && *text == "light") {
-                request.settings.engineFlags = TONVERA_FX_TEMPO_LIGHT;
+                request.settings.engineFlags = MusicChain::engineFlags(SoundQuality::Light);
             } else {
                 return invalid("--quality must be best or light");
             }
@@ -282,9 +281,8 @@ int runExport(const Request& request, std::FILE* progress, std::FILE* errors) {
     if (::access(in.c_str(), R_OK) != 0)
         return failWith("cannot read " + in + ": " + std::strerror(errno));
 
-    // No device of its own: switchToDevice() at the end selects nothing.
-    SoundEngine engine;
-    SoundExporter exporter(engine);
+    // No output device: finish() hands the thread back to device 0, which selects nothing.
+    SoundExporter exporter;
     ProgressPrinter printer(progress, nameOf(request.output));
     exporter.setDelegate(&printer);
     bool succeeded = exporter.prepare(request.settings);
@@ -292,9 +290,7 @@ int runExport(const Request& request, std::FILE* progress, std::FILE* errors) {
         // The rate's range depends on the file (1/16 to 16 times its own); say so up front
         // instead of exporting at another rate.
         float own = 0.0F;
-        BASS_ChannelGetAttribute(exporter.musicChannel(), BASS_ATTRIB_FREQ, &own);
-        if (!BASS_ChannelSetAttribute(exporter.musicChannel(), BASS_ATTRIB_FREQ,
-                                      *request.settings.rate)) {
+        if (!exporter.acceptsRate(*request.settings.rate, &own)) {
             exporter.finish();
             return failWith("--rate must lie between " + std::to_string(std::lround(own / 16)) +
                             " and " + std::to_string(std::lround(own * 16)) + " Hz for this file");

@@ -1,4 +1,4 @@
-#include "export/ExportType.h"
+#include "engine/export/ExportType.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,13 +1,13 @@
-#include "export/SoundExporter.h"
+#include "engine/export/SoundExporter.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "audiolib/audiolib.h"
-#include "engine/SoundEngine.h"
-#include "export/ExportTarget.h"
-#include "export/ExportType.h"
-#include "export/SoundExportProtocol.h"
+#include "engine/OutputDevice.h"
+#include "engine/export/ExportTarget.h"
+#include "engine/export/ExportType.h"
+#include "engine/export/SoundExportProtocol.h"
 #include "logging/Console.h"
 #include "logging/Logger.h"
 
@@ -16,7 +16,7 @@ namespace {
 constexpr DWORD kBlockBytes = 20000;
 constexpr QWORD kLengthUnknown = static_cast<QWORD>(-1);
 
-Logger& log() {
+Logger& exportLog() {
     return Logger::sharedSingleton();
 }
 
@@ -30,86 +30,63 @@ constexpr DWORD fourCC(char a, char b, char c, char d) {
 
 }  // namespace
 
-SoundExporter::SoundExporter() : SoundExporter(SoundEngine::sharedSingleton()) {}
-
-SoundExporter::SoundExporter(SoundEngine& engine) : engine_(&engine), block_(kBlockBytes) {}
-
-bool SoundExporter::prepare() {
-    std::lock_guard lock(lock_);
-    log().write("SoundExporter.prepare start");
-    ExportSettings settings;
-    settings.tempo = engine_->tempo();
-    settings.pitch = engine_->pitch();
-    settings.tuning = engine_->tuning();
-    settings.hearing = engine_->hearing();
-    settings.rate = engine_->samplerate();
-    // The file and the engine choice are taken where the stream is made, below.
-    return prepareLocked(settings, true);
-}
+SoundExporter::SoundExporter() : block_(kBlockBytes) {}
 
 bool SoundExporter::prepare(const ExportSettings& settings) {
     std::lock_guard lock(lock_);
-    log().write("SoundExporter.prepare start");
-    return prepareLocked(settings, false);
-}
-
-bool SoundExporter::prepareLocked(const ExportSettings& settings, bool fromEngine) {
+    exportLog().write("SoundExporter.prepare start");
     failure_.clear();
     mf_Tempo = settings.tempo;
     mf_Pitch = settings.pitch;
     tuning_ = settings.tuning;
     hearing_ = settings.hearing;
     mf_Rate = settings.rate.value_or(0.0F);
+    outputDevice_ = settings.outputDevice;
 
     console("SoundExporter.prepare: bass set config");
     // Process-wide: the live stream is paused under the export sheet meanwhile.
     BASS_SetConfig(BASS_CONFIG_UPDATEPERIOD, 0);
 
     console("SoundExporter.prepare: exporer  version");
-    log().writef("SoundExporter: FX-Version: %i", static_cast<int>(BASS_FX_GetVersion() >> 16));
+    exportLog().writef("SoundExporter: FX-Version: %i",
+                       static_cast<int>(BASS_FX_GetVersion() >> 16));
 
     console("SoundExporter.prepare: device before init ");
-    log().writef("SoundExport: device before init %i", static_cast<int>(BASS_GetDevice()));
+    exportLog().writef("SoundExport: device before init %i", static_cast<int>(BASS_GetDevice()));
     if (!BASS_Init(0, 44100, 0, nullptr, nullptr))
-        log().write("SoundExporter.exportWAV: Can't initialize device");
-    log().writef("SoundExport: device after init %i", static_cast<int>(BASS_GetDevice()));
+        exportLog().write("SoundExporter.exportWAV: Can't initialize device");
+    exportLog().writef("SoundExport: device after init %i", static_cast<int>(BASS_GetDevice()));
     // For this thread only: the main thread's live stream stays on its device.
     if (BASS_SetDevice(0))
-        log().write("SoundExport: switched to no sound for export");
+        exportLog().write("SoundExport: switched to no sound for export");
     else
-        log().writef("SoundExporter: set device error: %i", BASS_ErrorGetCode());
+        exportLog().writef("SoundExporter: set device error: %i", BASS_ErrorGetCode());
 
-    musicFile_ = fromEngine ? engine_->musicFile() : settings.musicFile;
-    const std::uint32_t engineFlags =
-        fromEngine ? engine_->tempoEngineFlags() : settings.engineFlags;
+    musicFile_ = settings.musicFile;
     console("SoundExporter: opening file %s", musicFile_.c_str());
-    // 16-bit decoding: no float flag, unlike the live stream.
-    musicChannel_ = BASS_StreamCreateFile(FALSE, musicFile_.c_str(), 0, 0,
-                                          BASS_STREAM_DECODE | BASS_STREAM_PRESCAN);
-    if (musicChannel_ == 0) {
-        log().writef("SoundExporter: failed to load file: %s", musicFile_.c_str());
+    // The chain of live playback, decoding to 16-bit for the file.
+    if (!chain_.openSource(musicFile_)) {
+        exportLog().writef("SoundExporter: failed to load file: %s", musicFile_.c_str());
         failure_ = "The music file " + musicFile_ + " could not be read.";
         return false;
     }
-    const HSTREAM source = musicChannel_;
-    musicChannel_ =
-        BASS_FX_TempoCreate(source, BASS_STREAM_DECODE | BASS_FX_FREESOURCE | engineFlags);
-    if (musicChannel_ == 0) {
-        const int error = BASS_ErrorGetCode();
-        log().writef("SoundExporter: failed to create fx channel for file: error: %i -> %s", error,
-                     musicFile_.c_str());
+    if (!chain_.makeTempoStream(settings.engineFlags)) {
+        const int error = chain_.errorCode();
+        exportLog().writef("SoundExporter: failed to create fx channel for file: error: %i -> %s",
+                           error, musicFile_.c_str());
         failure_ =
             "The music could not be prepared for export (error " + std::to_string(error) + ").";
-        // finish() frees the source with the no-sound device; on any other device it would
-        // stay behind.
-        if (BASS_GetDevice() != 0)
-            BASS_StreamFree(source);
         return false;
     }
-    if (!settings.rate && !fromEngine)
+    musicChannel_ = chain_.handle();
+    if (!settings.rate)
         BASS_ChannelGetAttribute(musicChannel_, BASS_ATTRIB_FREQ, &mf_Rate);
-    log().write("SoundExporter.prepare end");
+    exportLog().write("SoundExporter.prepare end");
     return true;
+}
+
+bool SoundExporter::acceptsRate(float hz, float* ownRate) const {
+    return chain_.acceptsRate(hz, ownRate);
 }
 
 bool SoundExporter::startEncoder(std::int32_t type, const std::string& path) {
@@ -142,43 +119,41 @@ std::string SoundExporter::encoderError() const {
 bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
     std::lock_guard lock(lock_);
     failure_.clear();
-    log().writef("SoundExporter: exporting : %s", out.c_str());
+    exportLog().writef("SoundExporter: exporting : %s", out.c_str());
     if (musicChannel_ == 0) {
         failure_ = "There is no music to export.";
         return false;
     }
     // Writing onto the file that is being read would destroy it half-way.
     if (ExportTarget::sameFile(out, musicFile_)) {
-        log().writef("SoundExporter: refusing to export onto the music file itself: %s",
-                     out.c_str());
+        exportLog().writef("SoundExporter: refusing to export onto the music file itself: %s",
+                           out.c_str());
         failure_ = "The export cannot replace the music file it is made from. Choose another name.";
         return false;
     }
 
     // The live stream's gain stage; the live volume is not carried over.
-    const HFX gain = BASS_ChannelSetFX(musicChannel_, BASS_FX_BFX_VOLUME, 1);
-    const BASS_BFX_VOLUME doubled{BASS_BFX_CHANALL, 2.0F};
-    BASS_FXSetParameters(gain, &doubled);
+    chain_.addGain();
 
     // The rate change is carried into the file by the tempo stream itself: it resamples so
     // that its frames stay at the file's own sample rate, the rate the file is written at. A
     // higher rate so comes out faster and higher, as live playback sounds, in a standard file.
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO, mf_Tempo);
-    log().writef("SoundExport: tempo %f", static_cast<double>(mf_Tempo));
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_TEMPO_PITCH,
-                             SoundEngine::pitchWithTuning(mf_Pitch, tuning_));
-    log().writef("SoundExport: pitch %f", static_cast<double>(mf_Pitch));
+    chain_.setTempo(mf_Tempo);
+    exportLog().writef("SoundExport: tempo %f", static_cast<double>(mf_Tempo));
+    chain_.setPitch(mf_Pitch, tuning_);
+    exportLog().writef("SoundExport: pitch %f", static_cast<double>(mf_Pitch));
     if (tuning_ != 0.0F)
-        log().writef("SoundExport: tuning %f cents", static_cast<double>(tuning_));
+        exportLog().writef("SoundExport: tuning %f cents", static_cast<double>(tuning_));
     if (!hearing_.neutral()) {
         // The export hears the music as it plays: the same stage on the same tempo stream.
-        const bool applied = SoundEngine::applyHearing(musicChannel_, hearing_);
-        log().writef("SoundExport: hearing channels %d focus %d centre cancel %d%s",
-                     static_cast<int>(hearing_.channels), static_cast<int>(hearing_.focus.band),
-                     hearing_.centreCancel ? 1 : 0, applied ? "" : " (refused)");
+        const bool applied = chain_.setHearing(hearing_);
+        exportLog().writef("SoundExport: hearing channels %d focus %d centre cancel %d%s",
+                           static_cast<int>(hearing_.channels),
+                           static_cast<int>(hearing_.focus.band), hearing_.centreCancel ? 1 : 0,
+                           applied ? "" : " (refused)");
     }
-    BASS_ChannelSetAttribute(musicChannel_, BASS_ATTRIB_FREQ, mf_Rate);
-    log().writef("SoundExport: rate %f", static_cast<double>(mf_Rate));
+    chain_.setRate(mf_Rate);
+    exportLog().writef("SoundExport: rate %f", static_cast<double>(mf_Rate));
 
     // A range's length is what the stream renders of it; the progress counts from its start.
     const std::uint64_t rangeBytes = startRange();
@@ -201,7 +176,7 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
     bool started = false;
     if (type >= exporttype::kWav && type <= exporttype::kM4a) {
         static const char* const kWords[] = {"WAV", "MP4", "M4A"};
-        log().writef("SoundExporter: using %s export", kWords[type]);
+        exportLog().writef("SoundExporter: using %s export", kWords[type]);
         std::string why;
         if (!target.reserve(&why)) {
             failure_ = "The file could not be written: " + why + ".";
@@ -227,7 +202,7 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
             rangeLeft -=
                 got == static_cast<DWORD>(-1) ? rangeLeft : std::min<std::uint64_t>(got, rangeLeft);
         if (!BASS_Encode_IsActive(musicChannel_)) {
-            log().write("Error: The encoder died!\n");
+            exportLog().write("Error: The encoder died!\n");
             if (failure_.empty())
                 failure_ = "Writing the file failed: " + encoderError() + ".";
             break;
@@ -249,7 +224,7 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
     }
     if (!failure_.empty()) {
         target.discard();
-        log().writef("SoundExporter: export failed: %s", failure_.c_str());
+        exportLog().writef("SoundExporter: export failed: %s", failure_.c_str());
         return false;
     }
     return true;
@@ -267,8 +242,8 @@ std::uint64_t SoundExporter::startRange() {
         return 0;
     const QWORD from = BASS_ChannelSeconds2Bytes(musicChannel_, rangeStart_);
     if (!BASS_ChannelSetPosition(musicChannel_, from, BASS_POS_BYTE)) {
-        log().writef("SoundExporter: cannot start the range at %f s: %i", rangeStart_,
-                     BASS_ErrorGetCode());
+        exportLog().writef("SoundExporter: cannot start the range at %f s: %i", rangeStart_,
+                           BASS_ErrorGetCode());
         return 0;
     }
     BASS_CHANNELINFO info{};
@@ -283,8 +258,8 @@ std::uint64_t SoundExporter::startRange() {
         static_cast<double>(frameBytes);
     const auto frames =
         static_cast<std::uint64_t>(std::llround(ratio > 0.0 ? sourceFrames / ratio : sourceFrames));
-    log().writef("SoundExporter: exporting %f s to %f s of the music, %llu frames", rangeStart_,
-                 rangeEnd_, static_cast<unsigned long long>(frames));
+    exportLog().writef("SoundExporter: exporting %f s to %f s of the music, %llu frames",
+                       rangeStart_, rangeEnd_, static_cast<unsigned long long>(frames));
     return std::max<std::uint64_t>(1, frames) * frameBytes;
 }
 
@@ -299,8 +274,8 @@ bool SoundExporter::finish() {
         BASS_StreamFree(musicChannel_);
     }
     musicChannel_ = 0;
-    engine_->switchToDevice();
+    switchThreadToDevice(outputDevice_);
     BASS_SetConfig(BASS_CONFIG_UPDATEPERIOD, 1);
-    log().write("SoundExporter: finished exporting");
+    exportLog().write("SoundExporter: finished exporting");
     return true;
 }

@@ -1,7 +1,9 @@
-// What a running export tells its caller. Both are called on the exporting thread; a receiver
-// that drives widgets hands the values to the UI thread itself.
-#ifndef TONVERA_EXPORT_SOUNDEXPORTPROTOCOL_H
-#define TONVERA_EXPORT_SOUNDEXPORTPROTOCOL_H
+// What a running export tells its caller.
+//
+// Threads: both are called on the exporting thread; a receiver that drives widgets hands the
+// values to the UI thread itself.
+#ifndef TONVERA_ENGINE_EXPORT_SOUNDEXPORTPROTOCOL_H
+#define TONVERA_ENGINE_EXPORT_SOUNDEXPORTPROTOCOL_H
 
 #include <cstdint>
 

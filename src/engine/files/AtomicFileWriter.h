@@ -1,0 +1,85 @@
+// Replacing a user's file so that readers see either the old file or the new one, never a part:
+// the new content goes to a temporary file beside the target, which is flushed to the disk and
+// renamed over the target only when complete. Two forms: write given bytes at once, or reserve
+// the temporary file, let someone else write it by its path (the export's encoder), then commit
+// or discard it.
+//
+// The rules, for every writer of a user's file:
+// - a symbolic link is written through: the file it leads to is replaced, the link stays (a link
+//   that leads nowhere gets its target created);
+// - what is not a regular file is refused (a folder, a device, a pipe), and so is a
+//   write-protected file, as a direct write would be;
+// - a replaced file keeps its permissions (and, where allowed, its owner); a new file gets the
+//   usual ones (0666 less the umask);
+// - the temporary name stays within the file system's name length, however long the target's;
+// - temporaries that an earlier, crashed write left beside the target are removed;
+// - success is never reported after a short write or a full disk, and the content is flushed to
+//   the disk before the rename.
+//
+// Threads: one writer, one thread. Writers of different targets may run on different threads.
+#ifndef TONVERA_ENGINE_FILES_ATOMICFILEWRITER_H
+#define TONVERA_ENGINE_FILES_ATOMICFILEWRITER_H
+
+#include <string>
+#include <string_view>
+
+// Why a write failed: which step, and the system's error number for it.
+struct FileWriteFailure {
+    enum class Step {
+        None,
+        NoFolder,        // the target's folder does not exist (error ENOENT)
+        NotRegular,      // a folder or another non-regular file is in the way (EISDIR, EINVAL)
+        WriteProtected,  // the target may not be written (EACCES)
+        Create,          // the temporary file could not be made
+        Write,           // writing or flushing the content failed
+        Replace,         // the rename over the target failed
+    };
+    Step step = Step::None;
+    int error = 0;
+    // The target after following links, as far as it was found.
+    std::string target;
+
+    bool failed() const { return step != Step::None; }
+};
+
+class AtomicFileWriter {
+  public:
+    // `path` is the file to replace or create. `keptSuffix` ends the temporary name too (the
+    // export's extension, which muxers judge a name by); empty for none.
+    explicit AtomicFileWriter(const std::string& path, std::string keptSuffix = {});
+    // Removes the temporary file unless commit() succeeded.
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // The bytes form: reserve, write `data`, commit. The failure, or none.
+    static FileWriteFailure write(const std::string& path, std::string_view data);
+
+    // Checks the target and creates the temporary file beside it. False with failure() set.
+    bool reserve();
+    const std::string& temporaryPath() const { return temporaryPath_; }
+    // The file the commit replaces: the target with every link followed.
+    const std::string& targetPath() const { return target_; }
+    // Gives the finished temporary file the permissions due, flushes it and renames it over the
+    // target. False with failure() set; the temporary file is then gone.
+    bool commit();
+    void discard();
+    const FileWriteFailure& failure() const { return failure_; }
+
+  private:
+    bool fail(FileWriteFailure::Step step, int error);
+    bool writeAll(std::string_view data);
+
+    std::string target_;
+    std::string folder_;
+    std::string keptSuffix_;
+    std::string temporaryPath_;
+    int fd_ = -1;  // the temporary file, open from reserve() on in the bytes form
+    bool replacing_ = false;
+    unsigned int mode_ = 0;
+    unsigned int owner_ = 0;
+    unsigned int group_ = 0;
+    FileWriteFailure failure_;
+};
+
+#endif

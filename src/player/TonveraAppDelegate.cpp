@@ -22,7 +22,7 @@
 #include "metronome/MetronomControls.h"
 #include "player/DisplayFormat.h"
 #include "player/FileManagerReveal.h"
-#include "player/PlayerPracticeControls.h"
+#include "player/PlayerWindowControls.h"
 #include "player/overview/OverviewController.h"
 #include "player/practice/HearingTools.h"
 #include "player/practice/PracticeTools.h"
@@ -88,10 +88,12 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
     window_->setWindowIcon(QIcon::fromTheme(QStringLiteral("tonvera"),
                                             QIcon(resources::path(resources::kAppIconFormat))));
     setUpMetronomField();
-    practiceTools_ = std::make_unique<PracticeTools>(*this);
-    overview_ = std::make_unique<OverviewController>(*this);
-    hearingTools_ = std::make_unique<HearingTools>(*this);
-    practiceControls_ = std::make_unique<PlayerPracticeControls>(*this);
+    // The parts get the window as PlayerControls and the engine, never this controller.
+    windowControls_ = std::make_unique<PlayerWindowControls>(*this, *ui_, *soundEngine_);
+    practiceTools_ = std::make_unique<PracticeTools>(*windowControls_, *soundEngine_);
+    addExportLoopItem();
+    overview_ = std::make_unique<OverviewController>(*windowControls_, *soundEngine_);
+    hearingTools_ = std::make_unique<HearingTools>(*windowControls_, *soundEngine_);
     recentFiles_ = std::make_unique<RecentFilesMenu>(
         ui_->menuFile, ui_->menuItemOpenFile, [this](const QString& path) { open(path); },
         [this](const QString& path) { practiceCommands_->openSettingsFile(path); });
@@ -122,6 +124,7 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
     updateTimer_.setInterval(kPositionTickMs);
     setPlayButtonImage(false);
     connectControls();
+    connectParts();
 }
 
 TonveraAppDelegate::~TonveraAppDelegate() {

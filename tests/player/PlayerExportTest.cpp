@@ -74,7 +74,7 @@ TEST_F(PlayerExportTest, PlayingMusicPausesAndAnUpperCaseM4aGetsAppleLossless) {
 TEST_F(PlayerExportTest, ExportLoopIsOnWithALoopAndWritesThatSpanAtTheTempo) {
     d().open(wav("song.wav", 6.0));
     PracticeTools& tools = *d().practiceTools();
-    QAction* exportLoop = tools.exportLoopAction();
+    QAction* exportLoop = d().window()->findChild<QAction*>(QStringLiteral("menuItemExportLoop"));
     ASSERT_NE(exportLoop, nullptr);
     EXPECT_FALSE(exportLoop->isEnabled());
     tools.apply(LoopRange{1.25, 3.75, false}, TrainerPlan{}, CountIn{});

@@ -147,3 +147,40 @@ TEST_F(PlayerTest, TheOverviewSeeksToTheFrameAndMarkerKeysLoopFromOneToTheNext) 
     EXPECT_TRUE(tools.positionSecondsLabel()->isVisibleTo(d().window()));
     EXPECT_EQ(strip->marks().markers, (std::vector<double>{4.0, 9.5, 17.25}));
 }
+
+// What a practice tool changes in the engine reaches the window's controls as well, so neither
+// shows a stale value: the trainer's start tempo and the tempos it steps to at the loop's seam,
+// the rate the reset key brings back, and the loop the overview strip draws.
+TEST_F(PlayerTest, WhatAPracticeToolChangesReachesTheEngineAndTheWindowAlike) {
+    d().open(wav("song.wav", 10.0));
+    ASSERT_TRUE(engine_.musicAvailable());
+    PracticeTools& tools = *d().practiceTools();
+    tools.apply(LoopRange{1.0, 1.3, true}, TrainerPlan{-20.0F, 0.0F, 10.0F, 1, true}, CountIn{});
+    EXPECT_FLOAT_EQ(engine_.tempo(), -20.0F);
+    EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), -20.0F);
+    EXPECT_EQ(d().labelTempo()->text(), "-20,00");
+    d().updatePositionSlider();
+    const SongOverview::Marks& marks = d().overview()->view()->marks();
+    EXPECT_DOUBLE_EQ(marks.loopStart, 1.0);
+    EXPECT_DOUBLE_EQ(marks.loopEnd, 1.3);
+    EXPECT_TRUE(marks.loopOn);
+
+    // The trainer steps inside the audio layer; the position tick brings the controls along.
+    d().clickedPlayButton();
+    ASSERT_TRUE(waitFor([this] { return d().sliderTempo()->floatValue() > -20.0F; }, 30000));
+    d().clickedPlayButton();
+    ASSERT_FALSE(engine_.isPlaying());
+    d().updatePositionSlider();
+    EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), engine_.tempo());
+    EXPECT_EQ(d().labelTempo()->text(), TonveraAppDelegate::formatNumber(engine_.tempo()));
+
+    // 0 brings back the music's own rate, in the engine and in the rate controls.
+    d().sliderRate()->setValue(40000);
+    ASSERT_FLOAT_EQ(engine_.samplerate(), 40000.0F);
+    press(d().window()->centralWidget(), Qt::Key_0);
+    EXPECT_FLOAT_EQ(engine_.samplerate(), 44100.0F);
+    EXPECT_FLOAT_EQ(d().sliderRate()->floatValue(), 44100.0F);
+    EXPECT_EQ(d().labelRate()->text(), "44100,00");
+    EXPECT_FLOAT_EQ(engine_.tempo(), 0.0F);
+    EXPECT_EQ(d().labelTempo()->text(), "0,00");
+}

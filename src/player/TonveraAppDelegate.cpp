@@ -330,74 +330,8 @@ QString TonveraAppDelegate::getApplicationPath() {
     return resources::folder();
 }
 
-// ---- outlets ----------------------------------------------------------------------------------
+// ---- the window -------------------------------------------------------------------------------
 
 QMainWindow* TonveraAppDelegate::window() const {
     return window_.get();
-}
-QPushButton* TonveraAppDelegate::playButton() const {
-    return ui_->playButton;
-}
-SpectrumView* TonveraAppDelegate::spectrumView() const {
-    return ui_->spectrumView;
-}
-QCheckBox* TonveraAppDelegate::buttonMetronomStartWithMusic() const {
-    return ui_->buttonMetronomStartWithMusic;
-}
-QPushButton* TonveraAppDelegate::buttonMetronomPlay() const {
-    return ui_->buttonMetronomPlay;
-}
-ValueSlider* TonveraAppDelegate::sliderTempo() const {
-    return ui_->sliderTempo;
-}
-ValueSlider* TonveraAppDelegate::sliderRate() const {
-    return ui_->sliderRate;
-}
-ValueSlider* TonveraAppDelegate::sliderPitch() const {
-    return ui_->sliderPitch;
-}
-ValueSlider* TonveraAppDelegate::sliderVolume() const {
-    return ui_->sliderVolume;
-}
-ValueSlider* TonveraAppDelegate::sliderPosition() const {
-    return ui_->sliderPosition;
-}
-ValueSlider* TonveraAppDelegate::sliderMetronomVolume() const {
-    return ui_->sliderMetronomVolume;
-}
-QLineEdit* TonveraAppDelegate::labelTempo() const {
-    return ui_->labelTempo;
-}
-QLineEdit* TonveraAppDelegate::labelRate() const {
-    return ui_->labelRate;
-}
-QLineEdit* TonveraAppDelegate::labelPitch() const {
-    return ui_->labelPitch;
-}
-QLabel* TonveraAppDelegate::labelFilename() const {
-    return ui_->labelFilename;
-}
-QLabel* TonveraAppDelegate::labelTime() const {
-    return ui_->labelTime;
-}
-QLineEdit* TonveraAppDelegate::labelMetronomBPM() const {
-    return ui_->labelMetronomBPM;
-}
-QMenu* TonveraAppDelegate::menuFile() const {
-    return ui_->menuFile;
-}
-QMenu* TonveraAppDelegate::menuTonvera() const {
-    return ui_->menuTonvera;
-}
-QAction* TonveraAppDelegate::menuItemSparkle() const {
-    return ui_->menuItemSparkle;
-}
-QAction* TonveraAppDelegate::menuItemExportAsWAV() const {
-    return ui_->menuItemExportAsWAV;
-}
-QAction* TonveraAppDelegate::menuItemOpenLogFile() const {
-    return ui_->menuItemOpenLogFile;
-}
-QAction* TonveraAppDelegate::menuItemPlayPause() const {
-    return ui_->menuItemPlayPause;
 }

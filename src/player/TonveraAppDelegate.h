@@ -36,15 +36,10 @@ class PracticeTools;
 class PracticeSettingsCommands;
 struct PracticeSettingsDialogs;
 class QAction;
-class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QMainWindow;
-class QMenu;
-class QPushButton;
 class RecentFilesMenu;
 class SoundEngine;
-class SpectrumView;
 class ValueSlider;
 namespace Ui {
 class MainWindow;
@@ -108,30 +103,9 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     // The export window while an export runs (or a cancelled panel left it), else null.
     ExportWindow* exportController() const;
 
-    // ---- the window, its outlets and its parts
+    // ---- the window and its parts
+    // The controls are the window's children, found by their names in resources/MainWindow.ui.
     QMainWindow* window() const;
-    QPushButton* playButton() const;
-    SpectrumView* spectrumView() const;
-    QCheckBox* buttonMetronomStartWithMusic() const;
-    QPushButton* buttonMetronomPlay() const;
-    ValueSlider* sliderTempo() const;
-    ValueSlider* sliderRate() const;
-    ValueSlider* sliderPitch() const;
-    ValueSlider* sliderVolume() const;
-    ValueSlider* sliderPosition() const;
-    ValueSlider* sliderMetronomVolume() const;
-    QLineEdit* labelTempo() const;
-    QLineEdit* labelRate() const;
-    QLineEdit* labelPitch() const;
-    QLabel* labelFilename() const;
-    QLabel* labelTime() const;
-    QLineEdit* labelMetronomBPM() const;
-    QMenu* menuFile() const;
-    QMenu* menuTonvera() const;
-    QAction* menuItemSparkle() const;
-    QAction* menuItemExportAsWAV() const;
-    QAction* menuItemOpenLogFile() const;
-    QAction* menuItemPlayPause() const;
     // The position timer: inactive until the first successful open, then one for the run.
     const QTimer& updateTimer() const { return updateTimer_; }
     // The metronome and what its controls do; both made at launch, null before.

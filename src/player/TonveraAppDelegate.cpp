@@ -22,7 +22,7 @@
 #include "metronome/MetronomControls.h"
 #include "player/DisplayFormat.h"
 #include "player/FileManagerReveal.h"
-#include "player/PlayerPracticeControls.h"
+#include "player/PlayerWindowControls.h"
 #include "player/overview/OverviewController.h"
 #include "player/practice/HearingTools.h"
 #include "player/practice/PracticeTools.h"
@@ -88,10 +88,12 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
     window_->setWindowIcon(QIcon::fromTheme(QStringLiteral("tonvera"),
                                             QIcon(resources::path(resources::kAppIconFormat))));
     setUpMetronomField();
-    practiceTools_ = std::make_unique<PracticeTools>(*this);
-    overview_ = std::make_unique<OverviewController>(*this);
-    hearingTools_ = std::make_unique<HearingTools>(*this);
-    practiceControls_ = std::make_unique<PlayerPracticeControls>(*this);
+    // The parts get the window as PlayerControls and the engine, never this controller.
+    windowControls_ = std::make_unique<PlayerWindowControls>(*this, *ui_, *soundEngine_);
+    practiceTools_ = std::make_unique<PracticeTools>(*windowControls_, *soundEngine_);
+    addExportLoopItem();
+    overview_ = std::make_unique<OverviewController>(*windowControls_, *soundEngine_);
+    hearingTools_ = std::make_unique<HearingTools>(*windowControls_, *soundEngine_);
     recentFiles_ = std::make_unique<RecentFilesMenu>(
         ui_->menuFile, ui_->menuItemOpenFile, [this](const QString& path) { open(path); },
         [this](const QString& path) { practiceCommands_->openSettingsFile(path); });
@@ -122,6 +124,7 @@ TonveraAppDelegate::TonveraAppDelegate(SoundEngine* engine, QObject* parent)
     updateTimer_.setInterval(kPositionTickMs);
     setPlayButtonImage(false);
     connectControls();
+    connectParts();
 }
 
 TonveraAppDelegate::~TonveraAppDelegate() {
@@ -327,74 +330,8 @@ QString TonveraAppDelegate::getApplicationPath() {
     return resources::folder();
 }
 
-// ---- outlets ----------------------------------------------------------------------------------
+// ---- the window -------------------------------------------------------------------------------
 
 QMainWindow* TonveraAppDelegate::window() const {
     return window_.get();
-}
-QPushButton* TonveraAppDelegate::playButton() const {
-    return ui_->playButton;
-}
-SpectrumView* TonveraAppDelegate::spectrumView() const {
-    return ui_->spectrumView;
-}
-QCheckBox* TonveraAppDelegate::buttonMetronomStartWithMusic() const {
-    return ui_->buttonMetronomStartWithMusic;
-}
-QPushButton* TonveraAppDelegate::buttonMetronomPlay() const {
-    return ui_->buttonMetronomPlay;
-}
-ValueSlider* TonveraAppDelegate::sliderTempo() const {
-    return ui_->sliderTempo;
-}
-ValueSlider* TonveraAppDelegate::sliderRate() const {
-    return ui_->sliderRate;
-}
-ValueSlider* TonveraAppDelegate::sliderPitch() const {
-    return ui_->sliderPitch;
-}
-ValueSlider* TonveraAppDelegate::sliderVolume() const {
-    return ui_->sliderVolume;
-}
-ValueSlider* TonveraAppDelegate::sliderPosition() const {
-    return ui_->sliderPosition;
-}
-ValueSlider* TonveraAppDelegate::sliderMetronomVolume() const {
-    return ui_->sliderMetronomVolume;
-}
-QLineEdit* TonveraAppDelegate::labelTempo() const {
-    return ui_->labelTempo;
-}
-QLineEdit* TonveraAppDelegate::labelRate() const {
-    return ui_->labelRate;
-}
-QLineEdit* TonveraAppDelegate::labelPitch() const {
-    return ui_->labelPitch;
-}
-QLabel* TonveraAppDelegate::labelFilename() const {
-    return ui_->labelFilename;
-}
-QLabel* TonveraAppDelegate::labelTime() const {
-    return ui_->labelTime;
-}
-QLineEdit* TonveraAppDelegate::labelMetronomBPM() const {
-    return ui_->labelMetronomBPM;
-}
-QMenu* TonveraAppDelegate::menuFile() const {
-    return ui_->menuFile;
-}
-QMenu* TonveraAppDelegate::menuTonvera() const {
-    return ui_->menuTonvera;
-}
-QAction* TonveraAppDelegate::menuItemSparkle() const {
-    return ui_->menuItemSparkle;
-}
-QAction* TonveraAppDelegate::menuItemExportAsWAV() const {
-    return ui_->menuItemExportAsWAV;
-}
-QAction* TonveraAppDelegate::menuItemOpenLogFile() const {
-    return ui_->menuItemOpenLogFile;
-}
-QAction* TonveraAppDelegate::menuItemPlayPause() const {
-    return ui_->menuItemPlayPause;
 }

@@ -1,5 +1,8 @@
 // The player window controller: it loads the main window (resources/MainWindow.ui), is the
-// target of all its controls and menu items, and drives the sound engine from them.
+// target of all its controls and menu items, and drives the sound engine from them. Its parts
+// (practice and hearing tools, the overview strip, the settings-file commands) get the window as
+// PlayerControls together with the engine and never this class; what they change in the engine
+// they report through their signals, and the window shows it.
 //
 // Threads: everything here runs on the main (GUI) thread: the actions from control and menu
 // events, the position timer from the main event loop, and openings handed over by a second
@@ -19,27 +22,24 @@
 #include <optional>
 
 #include "crashreport/KTVarneskManager.h"
+#include "formats/PracticeSetup.h"
+#include "player/settingsfile/PracticeControls.h"
 
 class ExportWindow;
 class FileManagerReveal;
 class HearingTools;
 class Metronom;
 class MetronomControls;
-class PlayerPracticeControls;
 class OverviewController;
+class PlayerWindowControls;
 class PracticeTools;
 class PracticeSettingsCommands;
 struct PracticeSettingsDialogs;
 class QAction;
-class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QMainWindow;
-class QMenu;
-class QPushButton;
 class RecentFilesMenu;
 class SoundEngine;
-class SpectrumView;
 class ValueSlider;
 namespace Ui {
 class MainWindow;
@@ -75,39 +75,21 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
 
     // ---- start-up, window and menus
     void applicationDidFinishLaunching();
-    // On aboutToQuit, while the event loop still runs: the metronome and the position timer stop,
-    // then the engine frees the music, the click and its device in that order. Left to static
-    // destructors, the click would be freed while SDL's thread still mixed it.
-    void applicationWillTerminate();
     // Takes the keyboard focus from every control and brings the window to the front. The crash
     // reporter calls it once it has no report to offer, or the user has dealt with one.
     void showMainApplicationWindow() override;
-    // Closing the main window ends the program; always true.
-    bool windowShouldClose(QWidget* window);
     // The desktop's (or a second start's) request to open a file: true even when it fails.
     bool applicationOpenFile(const QString& path);
-    void menuOpenLogFile();
-    void menuAbout();
-    // Opens the settings window, or raises it when it is open already.
-    void menuClickedSettings();
     // The open settings window, or null.
     QWidget* settingsWindow() const { return settingsWindow_; }
     // The folder that holds the resource files; see ui/ResourcePaths.h.
     static QString getApplicationPath();
 
-    // ---- transport and sound controls
-    void clickedPlayButton();
-    void sliderTempoMoved();
-    void sliderPitchMoved();
-    void sliderRateMoved();
-    void sliderVolumeMoved();
-    void textTempoChanged();
-    void textPitchChanged();
-    void textRateChanged();
+    // ---- the music
+    // A value as its field shows it; see display::formatNumber.
     static QString formatNumber(float value);
-
-    // ---- opening files, position and time
-    void menuOpenFile();
+    // The play button's action.
+    void clickedPlayButton();
     // The one entry for opening music. On a failure (the engine has freed the old music and
     // logged why) the window shows that no music is open and tells the user why in a sentence.
     void open(const QString& path);
@@ -115,57 +97,21 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     // music that opens plays with them (the rate held within that file's range) instead of its
     // own. Moving those controls while no music is open changes what is kept.
     void keepForNextMusic(float tempo, float pitch, float samplerate);
+    // The position tick: the position slider, the time, the practice tools, the overview and
+    // the spectrum brought up to what is heard.
     void updatePositionSlider();
-    void sliderPositionMoved();
-
-    // ---- export
-    // The export command (File › Export…): asks for the output file, pauses playing music and
-    // runs the export under a sheet on the main window. Disabled while an export runs.
-    void menuExportAsWAV();
-    // File › Export Loop…: the same for the A-B loop alone; enabled while a loop is set.
-    void menuExportLoop();
-    // The sheet's end: hides and drops the export window, tells the user when it failed.
-    void didEndSheet(bool succeeded, const QString& failure);
     // The export window while an export runs (or a cancelled panel left it), else null.
     ExportWindow* exportController() const;
-    // The save panel's file types, in this order, as name filters.
-    static QStringList exportFileFilters();
 
-    // ---- practice settings files
-    void menuSaveSettingsFile();
-    void menuOpenSettingsFile();
-
-    // ---- outlets
+    // ---- the window and its parts
+    // The controls are the window's children, found by their names in resources/MainWindow.ui.
     QMainWindow* window() const;
-    QPushButton* playButton() const;
-    SpectrumView* spectrumView() const;
-    QCheckBox* buttonMetronomStartWithMusic() const;
-    QPushButton* buttonMetronomPlay() const;
-    ValueSlider* sliderTempo() const;
-    ValueSlider* sliderRate() const;
-    ValueSlider* sliderPitch() const;
-    ValueSlider* sliderVolume() const;
-    ValueSlider* sliderPosition() const;
-    ValueSlider* sliderMetronomVolume() const;
-    QLineEdit* labelTempo() const;
-    QLineEdit* labelRate() const;
-    QLineEdit* labelPitch() const;
-    QLabel* labelFilename() const;
-    QLabel* labelTime() const;
-    QLineEdit* labelMetronomBPM() const;
-    QMenu* menuFile() const;
-    QMenu* menuTonvera() const;
-    QAction* menuItemSparkle() const;
-    QAction* menuItemExportAsWAV() const;
-    QAction* menuItemOpenLogFile() const;
-    QAction* menuItemPlayPause() const;
     // The position timer: inactive until the first successful open, then one for the run.
     const QTimer& updateTimer() const { return updateTimer_; }
-    SoundEngine& soundEngine() const { return *soundEngine_; }
     // The metronome and what its controls do; both made at launch, null before.
     Metronom* metronom() const { return metronom_.get(); }
     MetronomControls* metronomControls() const { return metronomControls_.get(); }
-    // The loop, trainer, count-in and practice keys; made with the window.
+    // The loop, trainer, count-in, markers and practice keys; made with the window.
     PracticeTools* practiceTools() const { return practiceTools_.get(); }
     // The song overview strip above the position slider; made with the window.
     OverviewController* overview() const { return overview_.get(); }
@@ -189,6 +135,52 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    using Sound = PracticeControls::Slider;
+
+    // ---- the controls' and menus' actions
+    // On aboutToQuit, while the event loop still runs: the metronome and the position timer stop,
+    // then the engine frees the music, the click and its device in that order. Left to static
+    // destructors, the click would be freed while SDL's thread still mixed it.
+    void applicationWillTerminate();
+    // Closing the main window ends the program; always true.
+    bool windowShouldClose(QWidget* window);
+    void menuOpenLogFile();
+    void menuAbout();
+    // Opens the settings window, or raises it when it is open already.
+    void menuClickedSettings();
+    void sliderTempoMoved();
+    void sliderPitchMoved();
+    void sliderRateMoved();
+    void sliderVolumeMoved();
+    void textTempoChanged();
+    void textPitchChanged();
+    void textRateChanged();
+    void menuOpenFile();
+    void sliderPositionMoved();
+    // The export command (File › Export…): asks for the output file, pauses playing music and
+    // runs the export under a sheet on the main window. Disabled while an export runs.
+    void menuExportAsWAV();
+    // File › Export Loop…: the same for the A-B loop alone; enabled while a loop is set.
+    void menuExportLoop();
+    // The sheet's end: hides and drops the export window, tells the user when it failed.
+    void didEndSheet(bool succeeded, const QString& failure);
+    // The save panel's file types, in this order, as name filters.
+    static QStringList exportFileFilters();
+    void menuSaveSettingsFile();
+    void menuOpenSettingsFile();
+
+    // ---- what the window's parts changed in the engine, shown (connected to their signals)
+    void connectParts();
+    // A tempo, pitch or rate a practice tool set in the engine as the user's choice.
+    void showChosenSound(Sound sound, float value);
+    // The trainer's tempo as heard: the tempo controls follow it; a value being typed stays.
+    void followHeardTempo(float percent);
+    // The loop on the position slider and the overview, and Export Loop… on while one is set.
+    void showLoop(const LoopRange& loop);
+    // A tempo, pitch or rate now in the engine: its value field shows it, and a set-up waiting
+    // for music keeps it.
+    void showSoundSet(Sound sound, float value);
+
     // A practice set-up waiting for music (see keepForNextMusic).
     struct KeptSound {
         float tempo = 0.0F;
@@ -197,6 +189,10 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     };
 
     void connectControls();
+    // File › Export Loop…, right after the whole export.
+    void addExportLoopItem();
+    // Export Loop… is on while a loop is set and no export runs.
+    void showExportLoopItem();
     // The export of the whole music (rangeEnd <= rangeStart) or of a span of it.
     void startExport(const QString& title, const QString& proposedName, double rangeStart,
                      double rangeEnd);
@@ -236,6 +232,8 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     SaveChooser saveChooser_;
     // A child of the main window (Qt owns it); deleted once its sheet has ended.
     QPointer<ExportWindow> m_pExportController;
+    bool exportRunning_ = false;
+    QAction* menuItemExportLoop_ = nullptr;  // a child of the window (Qt owns it)
     QStringList waitingMessages_;
     std::optional<KeptSound> keptSound_;
     // The no-music texts as the interface resource gives them.
@@ -247,12 +245,13 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     std::function<void()> terminate_;
     FileManagerReveal* fileManager_ = nullptr;  // owned by this object (QObject child)
     // Declared after the window and its ui, so they go first and never outlive the widgets.
+    // The window as its parts see it: declared before them, so it outlives them.
+    std::unique_ptr<PlayerWindowControls> windowControls_;
     std::unique_ptr<Metronom> metronom_;
     std::unique_ptr<MetronomControls> metronomControls_;
     std::unique_ptr<PracticeTools> practiceTools_;
     std::unique_ptr<OverviewController> overview_;
     std::unique_ptr<HearingTools> hearingTools_;
-    std::unique_ptr<PlayerPracticeControls> practiceControls_;
     std::unique_ptr<PracticeSettingsCommands> practiceCommands_;
     // File › Open Recent; the file menu owns its submenu.
     std::unique_ptr<RecentFilesMenu> recentFiles_;

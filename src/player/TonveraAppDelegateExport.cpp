@@ -13,6 +13,7 @@
 #include "logging/Console.h"
 #include "player/TonveraAppDelegate.h"
 #include "player/practice/PracticeTools.h"
+#include "ui_MainWindow.h"
 
 namespace {
 
@@ -91,8 +92,9 @@ void TonveraAppDelegate::startExport(const QString& title, const QString& propos
     m_pExportController->setSettings(exportSettingsFromEngine(*soundEngine_));
     m_pExportController->setRange(rangeStart, rangeEnd);
     connect(m_pExportController, &ExportWindow::sheetEnded, this, &TonveraAppDelegate::didEndSheet);
-    menuItemExportAsWAV()->setEnabled(false);
-    practiceTools_->exportRunning(true);
+    ui_->menuItemExportAsWAV->setEnabled(false);
+    exportRunning_ = true;
+    showExportLoopItem();
     m_pExportController->windowDidLoad();
     console("opened export controller");
 }
@@ -105,8 +107,9 @@ void TonveraAppDelegate::didEndSheet(bool succeeded, const QString& failure) {
     // Deleted from the event loop: this runs inside the window's own signal.
     m_pExportController->deleteLater();
     m_pExportController = nullptr;
-    menuItemExportAsWAV()->setEnabled(true);
-    practiceTools_->exportRunning(false);
+    ui_->menuItemExportAsWAV->setEnabled(true);
+    exportRunning_ = false;
+    showExportLoopItem();
     if (!succeeded)
         tellUser(tr("The export failed. %1").arg(failure));
 }

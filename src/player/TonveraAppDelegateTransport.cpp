@@ -79,23 +79,40 @@ void TonveraAppDelegate::clickedPlayButton() {
 void TonveraAppDelegate::sliderTempoMoved() {
     const float value = ui_->sliderTempo->floatValue();
     soundEngine_->setTempo(value);
-    keepWhileNoMusic(&KeptSound::tempo, value);
-    ui_->labelTempo->setText(formatNumber(value));
-    console("slideTempoMoved: %f", static_cast<double>(value));
+    showSoundSet(Sound::Tempo, value);
 }
 
 void TonveraAppDelegate::sliderPitchMoved() {
     const float value = ui_->sliderPitch->floatValue();
     soundEngine_->setPitch(value);
-    keepWhileNoMusic(&KeptSound::pitch, value);
-    ui_->labelPitch->setText(formatNumber(value));
+    showSoundSet(Sound::Pitch, value);
 }
 
 void TonveraAppDelegate::sliderRateMoved() {
     const float value = ui_->sliderRate->floatValue();
     soundEngine_->setSamplerate(value);
-    keepWhileNoMusic(&KeptSound::samplerate, value);
-    ui_->labelRate->setText(formatNumber(value));
+    showSoundSet(Sound::Rate, value);
+}
+
+void TonveraAppDelegate::showSoundSet(Sound sound, float value) {
+    switch (sound) {
+        case Sound::Tempo:
+            keepWhileNoMusic(&KeptSound::tempo, value);
+            ui_->labelTempo->setText(formatNumber(value));
+            console("slideTempoMoved: %f", static_cast<double>(value));
+            break;
+        case Sound::Pitch:
+            keepWhileNoMusic(&KeptSound::pitch, value);
+            ui_->labelPitch->setText(formatNumber(value));
+            break;
+        case Sound::Rate:
+            keepWhileNoMusic(&KeptSound::samplerate, value);
+            ui_->labelRate->setText(formatNumber(value));
+            break;
+        case Sound::Volume:
+        case Sound::MetronomVolume:
+            break;  // no value field, nothing kept
+    }
 }
 
 void TonveraAppDelegate::sliderVolumeMoved() {

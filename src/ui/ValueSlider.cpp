@@ -84,6 +84,13 @@ void ValueSlider::setFloatValue(float value) {
     settingFromCode_ = outer;
 }
 
+float ValueSlider::heldValue(float value) const {
+    if (std::isnan(value)) {
+        return floatValue();
+    }
+    return static_cast<float>(std::clamp(toSteps(value), minimum(), maximum()) / scale_);
+}
+
 void ValueSlider::setFloatRange(float minimum, float maximum) {
     if (std::isnan(minimum) || std::isnan(maximum)) {
         return;

@@ -33,6 +33,8 @@ class ValueSlider : public QSlider {
     float floatMaximum() const;
     // Held within the range (the nearest end); a NaN changes nothing.
     void setFloatValue(float value);
+    // What setFloatValue(value) would leave the slider holding, without changing it.
+    float heldValue(float value) const;
     void setFloatRange(float minimum, float maximum);
 
     // A range of values shown highlighted on the groove (an A-B loop on the position slider);

@@ -28,9 +28,9 @@ class PlayerExportTest : public PlayerTest {
     // Runs the command and waits for its sheet to end.
     void exportTo(const QString& path) {
         saveAnswer_ = path;
-        d().menuItemExportAsWAV()->trigger();
+        menuItemExportAsWAV()->trigger();
         if (d().exportController() && d().exportController()->running()) {
-            EXPECT_FALSE(d().menuItemExportAsWAV()->isEnabled());
+            EXPECT_FALSE(menuItemExportAsWAV()->isEnabled());
             ASSERT_TRUE(waitFor([this] { return d().exportController() == nullptr; }, 30000));
         }
     }
@@ -60,7 +60,7 @@ TEST_F(PlayerExportTest, PlayingMusicPausesAndAnUpperCaseM4aGetsAppleLossless) {
     EXPECT_TRUE(saveFilters_[0].contains("*.wav") && saveFilters_[1].contains("*.mp4") &&
                 saveFilters_[2].contains("*.m4a"));
     EXPECT_FALSE(engine_.isPlaying());
-    EXPECT_TRUE(d().menuItemExportAsWAV()->isEnabled());
+    EXPECT_TRUE(menuItemExportAsWAV()->isEnabled());
     EXPECT_TRUE(told_.isEmpty()) << told_.join('\n').toStdString();
     std::vector<float> decoded;
     int channels = 0;
@@ -74,12 +74,12 @@ TEST_F(PlayerExportTest, PlayingMusicPausesAndAnUpperCaseM4aGetsAppleLossless) {
 TEST_F(PlayerExportTest, ExportLoopIsOnWithALoopAndWritesThatSpanAtTheTempo) {
     d().open(wav("song.wav", 6.0));
     PracticeTools& tools = *d().practiceTools();
-    QAction* exportLoop = tools.exportLoopAction();
+    QAction* exportLoop = menuItemExportLoop();
     ASSERT_NE(exportLoop, nullptr);
     EXPECT_FALSE(exportLoop->isEnabled());
     tools.apply(LoopRange{1.25, 3.75, false}, TrainerPlan{}, CountIn{});
     EXPECT_TRUE(exportLoop->isEnabled());  // set, even while it does not play
-    d().sliderTempo()->setValue(2500);     // +25 %
+    sliderTempo()->setValue(2500);         // +25 %
     const std::string out = dir_.file("loop.wav");
     saveAnswer_ = QString::fromStdString(out);
     exportLoop->trigger();
@@ -98,7 +98,7 @@ TEST_F(PlayerExportTest, AFailedExportSaysSoAndLeavesNoFile) {
     ASSERT_EQ(told_.size(), 1);
     EXPECT_TRUE(told_[0].startsWith("The export failed.")) << told_[0].toStdString();
     EXPECT_FALSE(std::filesystem::exists(dir_.file("gone")));
-    EXPECT_TRUE(d().menuItemExportAsWAV()->isEnabled());
+    EXPECT_TRUE(menuItemExportAsWAV()->isEnabled());
     // The music file itself is refused before anything starts.
     exportTo(QString::fromStdString(dir_.file("song.wav")));
     EXPECT_EQ(told_.size(), 2);

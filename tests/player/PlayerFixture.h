@@ -5,7 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
 #include <QTest>
 #include <fstream>
 #include <functional>
@@ -17,6 +24,8 @@
 #include "player/TonveraAppDelegate.h"
 #include "support/AudioFixtures.h"
 #include "support/TempHome.h"
+#include "ui/ValueSlider.h"
+#include "visualisation/SpectrumView.h"
 
 class PlayerTest : public ::testing::Test {
   protected:
@@ -64,6 +73,40 @@ class PlayerTest : public ::testing::Test {
     }
 
     TonveraAppDelegate& d() { return *delegate_; }
+
+    // The window's controls, found as the user's window holds them: by their names in
+    // resources/MainWindow.ui (and Export Loop…, which the window adds to the File menu).
+    template <class Control>
+    Control* control(const char* name) {
+        auto* found = d().window()->findChild<Control*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << "no " << name << " of that type in the window";
+        return found;
+    }
+    QPushButton* playButton() { return control<QPushButton>("playButton"); }
+    SpectrumView* spectrumView() { return control<SpectrumView>("spectrumView"); }
+    QCheckBox* buttonMetronomStartWithMusic() {
+        return control<QCheckBox>("buttonMetronomStartWithMusic");
+    }
+    QPushButton* buttonMetronomPlay() { return control<QPushButton>("buttonMetronomPlay"); }
+    ValueSlider* sliderTempo() { return control<ValueSlider>("sliderTempo"); }
+    ValueSlider* sliderRate() { return control<ValueSlider>("sliderRate"); }
+    ValueSlider* sliderPitch() { return control<ValueSlider>("sliderPitch"); }
+    ValueSlider* sliderVolume() { return control<ValueSlider>("sliderVolume"); }
+    ValueSlider* sliderPosition() { return control<ValueSlider>("sliderPosition"); }
+    ValueSlider* sliderMetronomVolume() { return control<ValueSlider>("sliderMetronomVolume"); }
+    QLineEdit* labelTempo() { return control<QLineEdit>("labelTempo"); }
+    QLineEdit* labelRate() { return control<QLineEdit>("labelRate"); }
+    QLineEdit* labelPitch() { return control<QLineEdit>("labelPitch"); }
+    QLabel* labelFilename() { return control<QLabel>("labelFilename"); }
+    QLabel* labelTime() { return control<QLabel>("labelTime"); }
+    QLineEdit* labelMetronomBPM() { return control<QLineEdit>("labelMetronomBPM"); }
+    QMenu* menuFile() { return control<QMenu>("menuFile"); }
+    QMenu* menuTonvera() { return control<QMenu>("menuTonvera"); }
+    QAction* menuItemSparkle() { return control<QAction>("menuItemSparkle"); }
+    QAction* menuItemExportAsWAV() { return control<QAction>("menuItemExportAsWAV"); }
+    QAction* menuItemExportLoop() { return control<QAction>("menuItemExportLoop"); }
+    QAction* menuItemOpenLogFile() { return control<QAction>("menuItemOpenLogFile"); }
+    QAction* menuItemPlayPause() { return control<QAction>("menuItemPlayPause"); }
 
     testsupport::TempDir dir_;
     SoundEngine engine_;

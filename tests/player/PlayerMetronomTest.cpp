@@ -26,7 +26,7 @@ class PlayerMetronomTest : public PlayerTest {
     }
 
     // Ticks the start-with-music box as the user does (its action runs).
-    void clickBox() { QTest::mouseClick(d().buttonMetronomStartWithMusic(), Qt::LeftButton); }
+    void clickBox() { QTest::mouseClick(buttonMetronomStartWithMusic(), Qt::LeftButton); }
 
     // Music loaded and paused, the box ticked, `bpm` in the field (set as code does: the
     // validator is not asked).
@@ -34,8 +34,8 @@ class PlayerMetronomTest : public PlayerTest {
         d().open(wav("song.wav", 4.0));
         ASSERT_TRUE(engine_.musicAvailable());
         clickBox();
-        ASSERT_TRUE(d().buttonMetronomStartWithMusic()->isChecked());
-        d().labelMetronomBPM()->setText(bpm);
+        ASSERT_TRUE(buttonMetronomStartWithMusic()->isChecked());
+        labelMetronomBPM()->setText(bpm);
     }
 };
 
@@ -54,17 +54,17 @@ TEST_F(PlayerMetronomTest, LaunchLoadsTheClickAtVolume95AndTheSliderMovesIt) {
     ASSERT_NE(metronom().soundClick(), 0U) << "click.wav did not load from the resource folder";
     EXPECT_FLOAT_EQ(clickVolume(), 0.95F);
     EXPECT_FALSE(metronom().isRunning());
-    EXPECT_EQ(d().labelMetronomBPM()->text(), "120");
-    EXPECT_FLOAT_EQ(d().sliderMetronomVolume()->floatValue(), 95.0F);
+    EXPECT_EQ(labelMetronomBPM()->text(), "120");
+    EXPECT_FLOAT_EQ(sliderMetronomVolume()->floatValue(), 95.0F);
     // The controls are connected: the user's slider move reaches the click.
-    d().sliderMetronomVolume()->setValue(30);
+    sliderMetronomVolume()->setValue(30);
     EXPECT_FLOAT_EQ(clickVolume(), 0.30F);
 }
 
 TEST_F(PlayerMetronomTest, PlayWithTheBoxTickedStartsTheMetronomeAtTheFieldsBpm) {
     readyToPlayWithMusic("120");
     QSignalSpy ticks(&metronom(), &Metronom::ticked);
-    QTest::mouseClick(d().playButton(), Qt::LeftButton);
+    QTest::mouseClick(playButton(), Qt::LeftButton);
     ASSERT_TRUE(engine_.isPlaying());
     ASSERT_TRUE(metronom().isRunning());
     EXPECT_EQ(metronom().numberBPM(), QVariant(120));
@@ -72,7 +72,7 @@ TEST_F(PlayerMetronomTest, PlayWithTheBoxTickedStartsTheMetronomeAtTheFieldsBpm)
     EXPECT_TRUE(ticks.wait(5000)) << "no click came while the music played";
 
     // Pausing the music stops the metronome too.
-    QTest::mouseClick(d().playButton(), Qt::LeftButton);
+    QTest::mouseClick(playButton(), Qt::LeftButton);
     EXPECT_FALSE(engine_.isPlaying());
     EXPECT_FALSE(metronom().isRunning());
     const qsizetype afterPause = ticks.size();
@@ -80,14 +80,14 @@ TEST_F(PlayerMetronomTest, PlayWithTheBoxTickedStartsTheMetronomeAtTheFieldsBpm)
     EXPECT_EQ(ticks.size(), afterPause) << "clicks go on after the pause";
 
     // The field's whole number is taken: "120,5" plays at 120.
-    d().labelMetronomBPM()->setText("120,5");
-    QTest::mouseClick(d().playButton(), Qt::LeftButton);
+    labelMetronomBPM()->setText("120,5");
+    QTest::mouseClick(playButton(), Qt::LeftButton);
     ASSERT_TRUE(metronom().isRunning());
     EXPECT_EQ(metronom().numberBPM(), QVariant(120));
     EXPECT_DOUBLE_EQ(metronom().schedule().intervalSeconds(), 0.5);
 
     // A changed field takes effect at the next play, not before.
-    d().labelMetronomBPM()->setText("90");
+    labelMetronomBPM()->setText("90");
     EXPECT_DOUBLE_EQ(metronom().schedule().intervalSeconds(), 0.5);
     d().clickedPlayButton();
     d().clickedPlayButton();
@@ -97,7 +97,7 @@ TEST_F(PlayerMetronomTest, PlayWithTheBoxTickedStartsTheMetronomeAtTheFieldsBpm)
 TEST_F(PlayerMetronomTest, ABpmTheMetronomeCannotUseLeavesItStoppedButTheMusicPlays) {
     readyToPlayWithMusic("0");
     for (const char* bad : {"0", "", "abc", "-60", "5000"}) {
-        d().labelMetronomBPM()->setText(bad);
+        labelMetronomBPM()->setText(bad);
         d().clickedPlayButton();
         EXPECT_TRUE(engine_.isPlaying()) << bad;
         EXPECT_FALSE(metronom().isRunning()) << bad;
@@ -113,7 +113,7 @@ TEST_F(PlayerMetronomTest, WithoutTheBoxPlayLeavesTheMetronomeAloneButPauseStops
     EXPECT_FALSE(metronom().isRunning());
 
     // Started with its own button while the music plays...
-    QPushButton* button = d().buttonMetronomPlay();
+    QPushButton* button = buttonMetronomPlay();
     ASSERT_TRUE(button->isEnabled());
     QTest::mouseClick(button, Qt::LeftButton);
     ASSERT_TRUE(metronom().isRunning());
@@ -127,7 +127,7 @@ TEST_F(PlayerMetronomTest, WithoutTheBoxPlayLeavesTheMetronomeAloneButPauseStops
 }
 
 TEST_F(PlayerMetronomTest, TickingTheBoxStopsTheMetronomeAndDisablesItsButton) {
-    QPushButton* button = d().buttonMetronomPlay();
+    QPushButton* button = buttonMetronomPlay();
     QTest::mouseClick(button, Qt::LeftButton);
     ASSERT_TRUE(metronom().isRunning());
 
@@ -141,7 +141,7 @@ TEST_F(PlayerMetronomTest, TickingTheBoxStopsTheMetronomeAndDisablesItsButton) {
 }
 
 TEST_F(PlayerMetronomTest, TheBpmFieldTakesWholeNumbersAndHoldsThemInRange) {
-    QLineEdit* field = d().labelMetronomBPM();
+    QLineEdit* field = labelMetronomBPM();
     ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
     typeBpm(field, "96");
     EXPECT_EQ(field->text(), "96");

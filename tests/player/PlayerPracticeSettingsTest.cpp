@@ -85,45 +85,45 @@ class PlayerPracticeSettingsTest : public PlayerTest {
     void practiceSetUp(const QString& music) {
         d().open(music);
         ASSERT_TRUE(engine_.musicAvailable());
-        d().sliderTempo()->setValue(1234);  // 12.34 %
-        d().sliderPitch()->setValue(-250);  // -2.5 semitones
-        d().sliderRate()->setValue(47000);  // Hz
-        d().sliderVolume()->setValue(60);   // %
-        d().sliderMetronomVolume()->setValue(40);
-        d().labelMetronomBPM()->setText("132");
-        QTest::mouseClick(d().buttonMetronomStartWithMusic(), Qt::LeftButton);
+        sliderTempo()->setValue(1234);  // 12.34 %
+        sliderPitch()->setValue(-250);  // -2.5 semitones
+        sliderRate()->setValue(47000);  // Hz
+        sliderVolume()->setValue(60);   // %
+        sliderMetronomVolume()->setValue(40);
+        labelMetronomBPM()->setText("132");
+        QTest::mouseClick(buttonMetronomStartWithMusic(), Qt::LeftButton);
         ASSERT_FLOAT_EQ(engine_.tempo(), 12.34F);
         ASSERT_FLOAT_EQ(clickVolume(), 0.40F);
     }
 
     // Every control and attribute somewhere else, also as the user does it.
     void changeEverything() {
-        d().sliderTempo()->setValue(-3000);
-        d().sliderPitch()->setValue(700);
-        d().sliderRate()->setValue(40000);
-        d().sliderVolume()->setValue(90);
-        d().sliderMetronomVolume()->setValue(10);
-        d().labelMetronomBPM()->setText("77");
-        QTest::mouseClick(d().buttonMetronomStartWithMusic(), Qt::LeftButton);
-        ASSERT_FALSE(d().buttonMetronomStartWithMusic()->isChecked());
+        sliderTempo()->setValue(-3000);
+        sliderPitch()->setValue(700);
+        sliderRate()->setValue(40000);
+        sliderVolume()->setValue(90);
+        sliderMetronomVolume()->setValue(10);
+        labelMetronomBPM()->setText("77");
+        QTest::mouseClick(buttonMetronomStartWithMusic(), Qt::LeftButton);
+        ASSERT_FALSE(buttonMetronomStartWithMusic()->isChecked());
         ASSERT_FLOAT_EQ(engine_.tempo(), -30.0F);
     }
 
     void expectThePracticeSetUp() {
-        EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), 12.34F);
-        EXPECT_EQ(d().labelTempo()->text(), "12,35");
-        EXPECT_FLOAT_EQ(d().sliderPitch()->floatValue(), -2.5F);
-        EXPECT_EQ(d().labelPitch()->text(), "-2,50");
-        EXPECT_FLOAT_EQ(d().sliderRate()->floatValue(), 47000.0F);
-        EXPECT_EQ(d().labelRate()->text(), "47000,00");
-        EXPECT_FLOAT_EQ(d().sliderVolume()->floatValue(), 60.0F);
+        EXPECT_FLOAT_EQ(sliderTempo()->floatValue(), 12.34F);
+        EXPECT_EQ(labelTempo()->text(), "12,35");
+        EXPECT_FLOAT_EQ(sliderPitch()->floatValue(), -2.5F);
+        EXPECT_EQ(labelPitch()->text(), "-2,50");
+        EXPECT_FLOAT_EQ(sliderRate()->floatValue(), 47000.0F);
+        EXPECT_EQ(labelRate()->text(), "47000,00");
+        EXPECT_FLOAT_EQ(sliderVolume()->floatValue(), 60.0F);
         EXPECT_FLOAT_EQ(engine_.tempo(), 12.34F);
         EXPECT_FLOAT_EQ(engine_.pitch(), -2.5F);
         EXPECT_FLOAT_EQ(engine_.samplerate(), 47000.0F);
         EXPECT_FLOAT_EQ(engine_.volume(), 0.60F);
-        EXPECT_EQ(d().labelMetronomBPM()->text(), "132");
-        EXPECT_TRUE(d().buttonMetronomStartWithMusic()->isChecked());
-        EXPECT_FLOAT_EQ(d().sliderMetronomVolume()->floatValue(), 40.0F);
+        EXPECT_EQ(labelMetronomBPM()->text(), "132");
+        EXPECT_TRUE(buttonMetronomStartWithMusic()->isChecked());
+        EXPECT_FLOAT_EQ(sliderMetronomVolume()->floatValue(), 40.0F);
         EXPECT_FLOAT_EQ(clickVolume(), 0.40F);
     }
 
@@ -150,7 +150,7 @@ TEST_F(PlayerPracticeSettingsTest, SaveThenOpenWithNoRestoresEveryControlAndTheE
     changeEverything();
     d().clickedPlayButton();
     ASSERT_TRUE(engine_.isPlaying());
-    QPushButton* metronomButton = d().buttonMetronomPlay();
+    QPushButton* metronomButton = buttonMetronomPlay();
     ASSERT_TRUE(metronomButton->isEnabled());
 
     openAnswer_ = settingsPath("piece.sps");
@@ -185,14 +185,14 @@ TEST_F(PlayerPracticeSettingsTest, YesReopensTheStoredMusicBeforeApplyingTheRest
     load();
     ASSERT_EQ(questions_.size(), 1U);
     EXPECT_EQ(QString::fromStdString(engine_.musicFile()), stored);
-    EXPECT_EQ(d().labelFilename()->text(), ">> stored.wav << ");
-    EXPECT_EQ(d().sliderRate()->maximum(), 62399) << "rate range not set from the stored music";
+    EXPECT_EQ(labelFilename()->text(), ">> stored.wav << ");
+    EXPECT_EQ(sliderRate()->maximum(), 62399) << "rate range not set from the stored music";
     EXPECT_FALSE(engine_.isPlaying());
     EXPECT_EQ(engine_.currentpos(), 0U);
     expectThePracticeSetUp();
 
     // The same music already open: it is reopened all the same, from its beginning.
-    d().sliderPosition()->setValue(3);
+    sliderPosition()->setValue(3);
     ASSERT_EQ(engine_.currentpos(), 3U);
     load();
     EXPECT_EQ(questions_.size(), 2U);
@@ -216,14 +216,14 @@ TEST_F(PlayerPracticeSettingsTest, WithoutMusicOpenTheStoredMusicLoadsWithoutAsk
     load();
     EXPECT_TRUE(questions_.empty());
     ASSERT_TRUE(engine_.musicAvailable());
-    EXPECT_EQ(d().labelFilename()->text(), ">> piece.wav << ");
+    EXPECT_EQ(labelFilename()->text(), ">> piece.wav << ");
     EXPECT_FLOAT_EQ(engine_.tempo(), -10.0F);
     EXPECT_FLOAT_EQ(engine_.pitch(), 3.0F);
     EXPECT_FLOAT_EQ(engine_.samplerate(), 40000.0F);
     EXPECT_FLOAT_EQ(engine_.volume(), 0.5F);
     // A real beat rate shows its whole number, and that is what the next start plays at.
-    EXPECT_EQ(d().labelMetronomBPM()->text(), "100");
-    QTest::mouseClick(d().buttonMetronomPlay(), Qt::LeftButton);
+    EXPECT_EQ(labelMetronomBPM()->text(), "100");
+    QTest::mouseClick(buttonMetronomPlay(), Qt::LeftButton);
     EXPECT_EQ(d().metronom()->numberBPM(), QVariant(100));
     EXPECT_TRUE(d().metronom()->isRunning());
 }
@@ -245,7 +245,7 @@ TEST_F(PlayerPracticeSettingsTest, MissingStoredMusicIsToldAndTheSetUpWaitsForTh
     EXPECT_FALSE(engine_.musicAvailable());
     ASSERT_TRUE(waitFor([this] { return told_.size() == 1; }));
     EXPECT_TRUE(told_.first().contains("moved away.wav")) << told_.first().toStdString();
-    EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), -10.0F);
+    EXPECT_FLOAT_EQ(sliderTempo()->floatValue(), -10.0F);
 
     // The user finds the music and opens it: it plays as the set-up says, not as a fresh file.
     d().open(wav("found.wav", 2.0, 22050));
@@ -253,11 +253,11 @@ TEST_F(PlayerPracticeSettingsTest, MissingStoredMusicIsToldAndTheSetUpWaitsForTh
     EXPECT_FLOAT_EQ(engine_.tempo(), -10.0F);
     EXPECT_FLOAT_EQ(engine_.pitch(), 3.0F);
     EXPECT_FLOAT_EQ(engine_.samplerate(), 28000.0F);
-    EXPECT_EQ(d().labelTempo()->text(), "-10,00");
-    EXPECT_EQ(d().labelPitch()->text(), "3,00");
-    EXPECT_EQ(d().labelRate()->text(), "28000,00");
-    EXPECT_EQ(d().labelMetronomBPM()->text(), "100");
-    EXPECT_TRUE(d().buttonMetronomStartWithMusic()->isChecked());
+    EXPECT_EQ(labelTempo()->text(), "-10,00");
+    EXPECT_EQ(labelPitch()->text(), "3,00");
+    EXPECT_EQ(labelRate()->text(), "28000,00");
+    EXPECT_EQ(labelMetronomBPM()->text(), "100");
+    EXPECT_TRUE(buttonMetronomStartWithMusic()->isChecked());
     EXPECT_FLOAT_EQ(clickVolume(), 0.80F);
     // Only once: the open after that starts from the file again.
     d().open(wav("other.wav", 1.0, 22050));
@@ -266,7 +266,7 @@ TEST_F(PlayerPracticeSettingsTest, MissingStoredMusicIsToldAndTheSetUpWaitsForTh
 }
 
 TEST_F(PlayerPracticeSettingsTest, LoadingLeavesARunningMetronomeRunning) {
-    QTest::mouseClick(d().buttonMetronomPlay(), Qt::LeftButton);
+    QTest::mouseClick(buttonMetronomPlay(), Qt::LeftButton);
     ASSERT_TRUE(d().metronom()->isRunning());
     PracticeSettings settings;
     settings.metronomBpm = QVariant(qlonglong(90));
@@ -276,9 +276,9 @@ TEST_F(PlayerPracticeSettingsTest, LoadingLeavesARunningMetronomeRunning) {
     openAnswer_ = settingsPath("m.sps");
     load();
     // The box is ticked without its action: the metronome is not stopped, its button stays on.
-    EXPECT_TRUE(d().buttonMetronomStartWithMusic()->isChecked());
+    EXPECT_TRUE(buttonMetronomStartWithMusic()->isChecked());
     EXPECT_TRUE(d().metronom()->isRunning());
-    EXPECT_TRUE(d().buttonMetronomPlay()->isEnabled());
+    EXPECT_TRUE(buttonMetronomPlay()->isEnabled());
     EXPECT_DOUBLE_EQ(d().metronom()->schedule().intervalSeconds(), 0.5) << "restarted at 90";
     EXPECT_FLOAT_EQ(clickVolume(), 0.70F);
 }
@@ -404,7 +404,7 @@ TEST_F(PlayerPracticeSettingsTest, TheToolsInUseAreKeptAndAFileWithoutThemStaysA
     openAnswer_ = saveAnswer_;
     answer_ = 1000;  // "Yes": open the file's music
     load();
-    EXPECT_EQ(d().labelFilename()->toolTip(), song);
+    EXPECT_EQ(labelFilename()->toolTip(), song);
     EXPECT_EQ(tools.loop(), (LoopRange{3.25, 7.5, true}));
     EXPECT_TRUE(tools.trainer().on);
     EXPECT_EQ(tools.countIn(), (CountIn{1, 3, true}));

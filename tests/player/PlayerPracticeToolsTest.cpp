@@ -38,7 +38,7 @@ TEST_F(PlayerTest, EveryPracticeKeyActsFromAnyControlWhileValueFieldsKeepTheirOw
     EXPECT_NEAR(engine_.positionSeconds(), 15.0, 0.01);
     press(central, Qt::Key_Left, Qt::ShiftModifier);
     EXPECT_NEAR(engine_.positionSeconds(), 14.0, 0.01);
-    press(d().playButton(), Qt::Key_Left);
+    press(playButton(), Qt::Key_Left);
     EXPECT_NEAR(engine_.positionSeconds(), 9.0, 0.01);
 
     // Tempo and pitch keys move the controls and the engine together.
@@ -46,7 +46,7 @@ TEST_F(PlayerTest, EveryPracticeKeyActsFromAnyControlWhileValueFieldsKeepTheirOw
     EXPECT_FLOAT_EQ(engine_.tempo(), -1.0F);
     press(combo, Qt::Key_Plus, Qt::ShiftModifier);  // "+" on a US keyboard: five points
     EXPECT_FLOAT_EQ(engine_.tempo(), 4.0F);
-    EXPECT_EQ(d().labelTempo()->text(), "4,00");
+    EXPECT_EQ(labelTempo()->text(), "4,00");
     press(central, Qt::Key_Period);
     press(central, Qt::Key_Up, Qt::ControlModifier);
     EXPECT_FLOAT_EQ(engine_.pitch(), 2.0F);
@@ -55,7 +55,7 @@ TEST_F(PlayerTest, EveryPracticeKeyActsFromAnyControlWhileValueFieldsKeepTheirOw
     EXPECT_FLOAT_EQ(engine_.pitch(), 0.0F);
 
     // A value field types digits and signs; the other practice keys still act from it.
-    QLineEdit* field = d().labelPitch();
+    QLineEdit* field = labelPitch();
     field->setFocus();
     field->selectAll();
     QTest::keyClicks(field, "-3");
@@ -72,7 +72,7 @@ TEST_F(PlayerTest, EveryPracticeKeyActsFromAnyControlWhileValueFieldsKeepTheirOw
     EXPECT_NEAR(tools.loop().start, 12.0, 0.01);
     EXPECT_NEAR(tools.loop().end, 16.5, 0.01);
     EXPECT_TRUE(tools.loop().on);
-    EXPECT_TRUE(d().sliderPosition()->hasHighlight());
+    EXPECT_TRUE(sliderPosition()->hasHighlight());
     EXPECT_NEAR(engine_.positionSeconds(), 12.0, 0.01);  // set while past it: round at once
     press(central, Qt::Key_Down, Qt::ShiftModifier);     // B, set last, 10 ms earlier
     EXPECT_NEAR(tools.loop().end, 16.49, 0.001);
@@ -81,7 +81,7 @@ TEST_F(PlayerTest, EveryPracticeKeyActsFromAnyControlWhileValueFieldsKeepTheirOw
     EXPECT_NEAR(engine_.positionSeconds(), 12.0, 0.01);
     press(field, Qt::Key_L);
     EXPECT_FALSE(tools.loop().on);
-    EXPECT_FALSE(d().sliderPosition()->hasHighlight());
+    EXPECT_FALSE(sliderPosition()->hasHighlight());
     EXPECT_EQ(field->text(), "-3");
 
     // M clicks the metronome button; Space plays from the count-in box as from anywhere.
@@ -146,4 +146,41 @@ TEST_F(PlayerTest, TheOverviewSeeksToTheFrameAndMarkerKeysLoopFromOneToTheNext) 
     d().updatePositionSlider();
     EXPECT_TRUE(tools.positionSecondsLabel()->isVisibleTo(d().window()));
     EXPECT_EQ(strip->marks().markers, (std::vector<double>{4.0, 9.5, 17.25}));
+}
+
+// What a practice tool changes in the engine reaches the window's controls as well, so neither
+// shows a stale value: the trainer's start tempo and the tempos it steps to at the loop's seam,
+// the rate the reset key brings back, and the loop the overview strip draws.
+TEST_F(PlayerTest, WhatAPracticeToolChangesReachesTheEngineAndTheWindowAlike) {
+    d().open(wav("song.wav", 10.0));
+    ASSERT_TRUE(engine_.musicAvailable());
+    PracticeTools& tools = *d().practiceTools();
+    tools.apply(LoopRange{1.0, 1.3, true}, TrainerPlan{-20.0F, 0.0F, 10.0F, 1, true}, CountIn{});
+    EXPECT_FLOAT_EQ(engine_.tempo(), -20.0F);
+    EXPECT_FLOAT_EQ(sliderTempo()->floatValue(), -20.0F);
+    EXPECT_EQ(labelTempo()->text(), "-20,00");
+    d().updatePositionSlider();
+    const SongOverview::Marks& marks = d().overview()->view()->marks();
+    EXPECT_DOUBLE_EQ(marks.loopStart, 1.0);
+    EXPECT_DOUBLE_EQ(marks.loopEnd, 1.3);
+    EXPECT_TRUE(marks.loopOn);
+
+    // The trainer steps inside the audio layer; the position tick brings the controls along.
+    d().clickedPlayButton();
+    ASSERT_TRUE(waitFor([this] { return sliderTempo()->floatValue() > -20.0F; }, 30000));
+    d().clickedPlayButton();
+    ASSERT_FALSE(engine_.isPlaying());
+    d().updatePositionSlider();
+    EXPECT_FLOAT_EQ(sliderTempo()->floatValue(), engine_.tempo());
+    EXPECT_EQ(labelTempo()->text(), TonveraAppDelegate::formatNumber(engine_.tempo()));
+
+    // 0 brings back the music's own rate, in the engine and in the rate controls.
+    sliderRate()->setValue(40000);
+    ASSERT_FLOAT_EQ(engine_.samplerate(), 40000.0F);
+    press(d().window()->centralWidget(), Qt::Key_0);
+    EXPECT_FLOAT_EQ(engine_.samplerate(), 44100.0F);
+    EXPECT_FLOAT_EQ(sliderRate()->floatValue(), 44100.0F);
+    EXPECT_EQ(labelRate()->text(), "44100,00");
+    EXPECT_FLOAT_EQ(engine_.tempo(), 0.0F);
+    EXPECT_EQ(labelTempo()->text(), "0,00");
 }

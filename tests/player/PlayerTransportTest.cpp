@@ -29,28 +29,28 @@ void type(QLineEdit* field, const QString& text) {
 
 TEST_F(PlayerTest, OpeningSetsEveryControlFromTheFile) {
     // Controls moved away first, so the open must really reset them.
-    d().sliderTempo()->setFloatValue(30.0F);
-    d().sliderPitch()->setFloatValue(5.0F);
-    d().sliderVolume()->setFloatValue(10.0F);
+    sliderTempo()->setFloatValue(30.0F);
+    sliderPitch()->setFloatValue(5.0F);
+    sliderVolume()->setFloatValue(10.0F);
 
     d().open(wav("song.wav", 2.5, 48000));
     ASSERT_TRUE(engine_.musicAvailable());
-    EXPECT_EQ(d().labelFilename()->text(), ">> song.wav << ");
-    EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), 0.0F);
-    EXPECT_EQ(d().labelTempo()->text(), "0,00");
-    EXPECT_FLOAT_EQ(d().sliderPitch()->floatValue(), 0.0F);
-    EXPECT_EQ(d().labelPitch()->text(), "0,00");
+    EXPECT_EQ(labelFilename()->text(), ">> song.wav << ");
+    EXPECT_FLOAT_EQ(sliderTempo()->floatValue(), 0.0F);
+    EXPECT_EQ(labelTempo()->text(), "0,00");
+    EXPECT_FLOAT_EQ(sliderPitch()->floatValue(), 0.0F);
+    EXPECT_EQ(labelPitch()->text(), "0,00");
     // 70..130 % of the file's own rate, in single precision: 62399, not 62400.
-    EXPECT_EQ(d().sliderRate()->minimum(), 33600);
-    EXPECT_EQ(d().sliderRate()->maximum(), 62399);
-    EXPECT_FLOAT_EQ(d().sliderRate()->floatValue(), 48000.0F);
-    EXPECT_EQ(d().labelRate()->text(), "48000,00");
-    EXPECT_FLOAT_EQ(d().sliderVolume()->floatValue(), 75.0F);
+    EXPECT_EQ(sliderRate()->minimum(), 33600);
+    EXPECT_EQ(sliderRate()->maximum(), 62399);
+    EXPECT_FLOAT_EQ(sliderRate()->floatValue(), 48000.0F);
+    EXPECT_EQ(labelRate()->text(), "48000,00");
+    EXPECT_FLOAT_EQ(sliderVolume()->floatValue(), 75.0F);
     EXPECT_FLOAT_EQ(engine_.volume(), 0.75F);
-    EXPECT_EQ(d().sliderPosition()->minimum(), 0);
-    EXPECT_EQ(d().sliderPosition()->maximum(), 2);
-    EXPECT_EQ(d().playButton()->accessibleName(), "Play");
-    EXPECT_FALSE(d().playButton()->icon().isNull());
+    EXPECT_EQ(sliderPosition()->minimum(), 0);
+    EXPECT_EQ(sliderPosition()->maximum(), 2);
+    EXPECT_EQ(playButton()->accessibleName(), "Play");
+    EXPECT_FALSE(playButton()->icon().isNull());
     EXPECT_TRUE(d().updateTimer().isActive());
     EXPECT_EQ(d().updateTimer().interval(), 100);
     // Opened, not started.
@@ -60,11 +60,11 @@ TEST_F(PlayerTest, OpeningSetsEveryControlFromTheFile) {
 TEST_F(PlayerTest, OpeningThreeFilesLeavesOnePositionTimer) {
     d().open(wav("a.wav", 1.0, 8000));
     d().open(wav("b.mp3", 1.0, 44100));
-    EXPECT_EQ(d().labelFilename()->text(), ">> b.mp3 << ");
+    EXPECT_EQ(labelFilename()->text(), ">> b.mp3 << ");
     d().open(wav("c.wav", 1.0, 96000));
-    EXPECT_EQ(d().labelFilename()->text(), ">> c.wav << ");
-    EXPECT_EQ(d().sliderRate()->minimum(), 67200);
-    EXPECT_EQ(d().sliderRate()->maximum(), 124799);
+    EXPECT_EQ(labelFilename()->text(), ">> c.wav << ");
+    EXPECT_EQ(sliderRate()->minimum(), 67200);
+    EXPECT_EQ(sliderRate()->maximum(), 124799);
     EXPECT_TRUE(d().updateTimer().isActive());
     int active = 0;
     for (QTimer* t : d().findChildren<QTimer*>())
@@ -77,7 +77,7 @@ TEST_F(PlayerTest, OpeningThreeFilesLeavesOnePositionTimer) {
 TEST_F(PlayerTest, AFailedOpenShowsNoMusicAndSaysWhyInOneSentence) {
     ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
     const QString title = d().window()->windowTitle();
-    const QString noMusic = d().labelFilename()->text();
+    const QString noMusic = labelFilename()->text();
 
     const std::string corrupt =
         junkFile("corrupt.wav", std::string("RIFF\x10\0\0\0WAVEjunkjunkjunk", 23));
@@ -94,18 +94,18 @@ TEST_F(PlayerTest, AFailedOpenShowsNoMusicAndSaysWhyInOneSentence) {
     for (const auto& c : cases) {
         d().open(wav("good.wav", 2.5, 48000));
         ASSERT_TRUE(engine_.musicAvailable());
-        d().sliderPosition()->setValue(1);
-        ASSERT_TRUE(waitFor([this] { return d().labelTime()->text() == "00:01 / 00:02"; }));
+        sliderPosition()->setValue(1);
+        ASSERT_TRUE(waitFor([this] { return labelTime()->text() == "00:01 / 00:02"; }));
         told_.clear();
 
         d().open(QString::fromStdString(c.path));
         EXPECT_FALSE(engine_.musicAvailable()) << c.path;
         // Nothing of the old music is left on screen.
-        EXPECT_EQ(d().labelFilename()->text(), noMusic) << c.path;
+        EXPECT_EQ(labelFilename()->text(), noMusic) << c.path;
         EXPECT_EQ(d().window()->windowTitle(), title) << c.path;
-        EXPECT_EQ(d().playButton()->accessibleName(), "Play") << c.path;
-        EXPECT_EQ(d().labelTime()->text(), "00:00 / 00:00") << c.path;
-        EXPECT_EQ(d().sliderPosition()->maximum(), 0) << c.path;
+        EXPECT_EQ(playButton()->accessibleName(), "Play") << c.path;
+        EXPECT_EQ(labelTime()->text(), "00:00 / 00:00") << c.path;
+        EXPECT_EQ(sliderPosition()->maximum(), 0) << c.path;
         EXPECT_FALSE(d().updateTimer().isActive()) << c.path;
         ASSERT_TRUE(waitFor([this] { return !told_.isEmpty(); })) << c.path;
         ASSERT_EQ(told_.size(), 1) << c.path;
@@ -162,10 +162,10 @@ TEST_F(PlayerTest, PlayWithoutMusicAsksForAFileAndOpensItStopped) {
     d().clickedPlayButton();
     EXPECT_EQ(chooserCalls_, 1);
     ASSERT_TRUE(engine_.musicAvailable());
-    EXPECT_EQ(d().labelFilename()->text(), ">> chosen.wav << ");
+    EXPECT_EQ(labelFilename()->text(), ">> chosen.wav << ");
     EXPECT_FALSE(engine_.isPlaying());
     EXPECT_EQ(engine_.currentpos(), 0U);
-    EXPECT_EQ(d().playButton()->accessibleName(), "Play");
+    EXPECT_EQ(playButton()->accessibleName(), "Play");
 
     // Cancelled chooser: nothing happens.
     chooserAnswer_.clear();
@@ -177,23 +177,23 @@ TEST_F(PlayerTest, PlayWithoutMusicAsksForAFileAndOpensItStopped) {
 
 TEST_F(PlayerTest, PauseAndResumeKeepThePosition) {
     d().open(wav("long.wav", 6.0));
-    QTest::mouseClick(d().playButton(), Qt::LeftButton);
+    QTest::mouseClick(playButton(), Qt::LeftButton);
     ASSERT_TRUE(engine_.isPlaying());
-    EXPECT_EQ(d().playButton()->accessibleName(), "Pause");
+    EXPECT_EQ(playButton()->accessibleName(), "Pause");
     ASSERT_TRUE(waitFor([this] { return engine_.currentpos() >= 1; }))
         << "playback does not advance";
 
-    QTest::mouseClick(d().playButton(), Qt::LeftButton);
+    QTest::mouseClick(playButton(), Qt::LeftButton);
     EXPECT_FALSE(engine_.isPlaying());
-    EXPECT_EQ(d().playButton()->accessibleName(), "Play");
+    EXPECT_EQ(playButton()->accessibleName(), "Play");
     const std::uint32_t paused = engine_.currentpos();
     ASSERT_GE(paused, 1U);
     QTest::qWait(300);
     EXPECT_EQ(engine_.currentpos(), paused);
     // The tick shows the paused place.
-    EXPECT_TRUE(waitFor([this, paused] { return d().sliderPosition()->value() == int(paused); }));
+    EXPECT_TRUE(waitFor([this, paused] { return sliderPosition()->value() == int(paused); }));
 
-    QTest::mouseClick(d().playButton(), Qt::LeftButton);
+    QTest::mouseClick(playButton(), Qt::LeftButton);
     EXPECT_TRUE(engine_.isPlaying());
     EXPECT_GE(engine_.currentpos(), paused) << "resumed from the start instead";
     EXPECT_TRUE(waitFor([this, paused] { return engine_.currentpos() > paused; }));
@@ -201,52 +201,52 @@ TEST_F(PlayerTest, PauseAndResumeKeepThePosition) {
 
 TEST_F(PlayerTest, TimeDisplayFollowsTheTempo) {
     d().open(wav("four.wav", 4.5));
-    d().sliderPosition()->setValue(2);  // as a user drags it: seeks
+    sliderPosition()->setValue(2);  // as a user drags it: seeks
     EXPECT_EQ(engine_.currentpos(), 2U);
-    EXPECT_TRUE(waitFor([this] { return d().labelTime()->text() == "00:02 / 00:04"; }))
-        << d().labelTime()->text().toStdString();
+    EXPECT_TRUE(waitFor([this] { return labelTime()->text() == "00:02 / 00:04"; }))
+        << labelTime()->text().toStdString();
 
-    d().sliderTempo()->setValue(10000);  // +100 %: twice as fast
+    sliderTempo()->setValue(10000);  // +100 %: twice as fast
     EXPECT_FLOAT_EQ(engine_.tempoRatio(), 2.0F);
-    EXPECT_TRUE(waitFor([this] { return d().labelTime()->text() == "00:01 / 00:02"; }))
-        << d().labelTime()->text().toStdString();
+    EXPECT_TRUE(waitFor([this] { return labelTime()->text() == "00:01 / 00:02"; }))
+        << labelTime()->text().toStdString();
 
-    d().sliderTempo()->setValue(-5000);  // -50 %: half as fast
-    EXPECT_TRUE(waitFor([this] { return d().labelTime()->text() == "00:04 / 00:08"; }))
-        << d().labelTime()->text().toStdString();
+    sliderTempo()->setValue(-5000);  // -50 %: half as fast
+    EXPECT_TRUE(waitFor([this] { return labelTime()->text() == "00:04 / 00:08"; }))
+        << labelTime()->text().toStdString();
 }
 
 TEST_F(PlayerTest, SlidersDriveTheEngineAndRewriteTheirFields) {
     d().open(wav("song.wav", 2.0));
-    d().sliderTempo()->setValue(1234);
+    sliderTempo()->setValue(1234);
     EXPECT_FLOAT_EQ(engine_.tempo(), 12.34F);
-    EXPECT_EQ(d().labelTempo()->text(), "12,35");
-    d().sliderPitch()->setValue(-200);
+    EXPECT_EQ(labelTempo()->text(), "12,35");
+    sliderPitch()->setValue(-200);
     EXPECT_FLOAT_EQ(engine_.pitch(), -2.0F);
-    EXPECT_EQ(d().labelPitch()->text(), "-2,00");
-    d().sliderRate()->setValue(40000);
+    EXPECT_EQ(labelPitch()->text(), "-2,00");
+    sliderRate()->setValue(40000);
     EXPECT_FLOAT_EQ(engine_.samplerate(), 40000.0F);
-    EXPECT_EQ(d().labelRate()->text(), "40000,00");
-    d().sliderVolume()->setValue(50);
+    EXPECT_EQ(labelRate()->text(), "40000,00");
+    sliderVolume()->setValue(50);
     EXPECT_FLOAT_EQ(engine_.volume(), 0.5F);
 
     // Set from code (as opening does): the engine is not touched.
-    d().sliderTempo()->setFloatValue(40.0F);
+    sliderTempo()->setFloatValue(40.0F);
     EXPECT_FLOAT_EQ(engine_.tempo(), 12.34F);
 }
 
 TEST_F(PlayerTest, TypedValuesReachTheEngineWithACommaOrAPoint) {
     d().open(wav("song.wav", 2.0));
-    type(d().labelTempo(), "12,5");
+    type(labelTempo(), "12,5");
     EXPECT_FLOAT_EQ(engine_.tempo(), 12.5F);
-    EXPECT_EQ(d().sliderTempo()->value(), 1250);
-    EXPECT_EQ(d().labelTempo()->text(), "12,5");  // kept as typed
+    EXPECT_EQ(sliderTempo()->value(), 1250);
+    EXPECT_EQ(labelTempo()->text(), "12,5");  // kept as typed
 
-    type(d().labelTempo(), "-7.25");
+    type(labelTempo(), "-7.25");
     EXPECT_FLOAT_EQ(engine_.tempo(), -7.25F);
-    EXPECT_EQ(d().sliderTempo()->value(), -725);
+    EXPECT_EQ(sliderTempo()->value(), -725);
 
-    type(d().labelRate(), "40000,5");
+    type(labelRate(), "40000,5");
     EXPECT_FLOAT_EQ(engine_.samplerate(), 40000.5F);
 }
 
@@ -261,58 +261,58 @@ TEST_F(PlayerTest, ATypedValueBeyondTheSliderIsHeldAtItsEndAndShownAsApplied) {
         float applied;
         const char* shown;
     } cases[] = {
-        {d().labelPitch(), "-12.345", &SoundEngine::pitch, -12.0F, "-12,00"},
-        {d().labelPitch(), "-1e9", &SoundEngine::pitch, -12.0F, "-12,00"},
-        {d().labelTempo(), "200", &SoundEngine::tempo, 100.0F, "100,00"},
-        {d().labelTempo(), "1e9", &SoundEngine::tempo, 100.0F, "100,00"},
-        {d().labelRate(), "1000", &SoundEngine::samplerate, 30870.0F, "30870,00"},
+        {labelPitch(), "-12.345", &SoundEngine::pitch, -12.0F, "-12,00"},
+        {labelPitch(), "-1e9", &SoundEngine::pitch, -12.0F, "-12,00"},
+        {labelTempo(), "200", &SoundEngine::tempo, 100.0F, "100,00"},
+        {labelTempo(), "1e9", &SoundEngine::tempo, 100.0F, "100,00"},
+        {labelRate(), "1000", &SoundEngine::samplerate, 30870.0F, "30870,00"},
     };
     for (const auto& c : cases) {
         type(c.field, c.typed);
         EXPECT_FLOAT_EQ((engine_.*c.playing)(), c.applied) << c.typed;
         EXPECT_EQ(c.field->text(), c.shown) << c.typed;
     }
-    EXPECT_FLOAT_EQ(d().sliderPitch()->floatValue(), -12.0F);
-    EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), 100.0F);
-    EXPECT_FLOAT_EQ(d().sliderRate()->floatValue(), 30870.0F);
+    EXPECT_FLOAT_EQ(sliderPitch()->floatValue(), -12.0F);
+    EXPECT_FLOAT_EQ(sliderTempo()->floatValue(), 100.0F);
+    EXPECT_FLOAT_EQ(sliderRate()->floatValue(), 30870.0F);
 }
 
 TEST_F(PlayerTest, TextThatIsNotANumberLeavesTheEngineUnchanged) {
     d().open(wav("song.wav", 2.0));
-    d().sliderTempo()->setValue(1234);
+    sliderTempo()->setValue(1234);
     ASSERT_FLOAT_EQ(engine_.tempo(), 12.34F);
 
     for (const char* junk : {"abc", "", "1,2,3", "12x"}) {
-        type(d().labelTempo(), junk);
+        type(labelTempo(), junk);
         EXPECT_FLOAT_EQ(engine_.tempo(), 12.34F) << junk;
-        EXPECT_EQ(d().sliderTempo()->value(), 1234) << junk;
+        EXPECT_EQ(sliderTempo()->value(), 1234) << junk;
         // The field shows the value in force again.
-        EXPECT_EQ(d().labelTempo()->text(), "12,35") << junk;
+        EXPECT_EQ(labelTempo()->text(), "12,35") << junk;
     }
     // Return on the shown, rounded text does not turn 12.34 into 12.35.
-    d().labelTempo()->setFocus();
-    QTest::keyClick(d().labelTempo(), Qt::Key_Return);
+    labelTempo()->setFocus();
+    QTest::keyClick(labelTempo(), Qt::Key_Return);
     EXPECT_FLOAT_EQ(engine_.tempo(), 12.34F);
 
     // The field is restored to what plays, not to the slider's rounded copy of it.
-    type(d().labelRate(), "40000,5");
-    ASSERT_EQ(d().sliderRate()->value(), 40001);
-    type(d().labelRate(), "abc");
-    EXPECT_EQ(d().labelRate()->text(), "40000,50");
+    type(labelRate(), "40000,5");
+    ASSERT_EQ(sliderRate()->value(), 40001);
+    type(labelRate(), "abc");
+    EXPECT_EQ(labelRate()->text(), "40000,50");
     EXPECT_FLOAT_EQ(engine_.samplerate(), 40000.5F);
 }
 
 TEST_F(PlayerTest, OneArrowStepOfThePitchSliderShowsTheStepThatPlays) {
     d().open(wav("song.wav", 2.0));
-    d().sliderPitch()->setFocus();
-    QTest::keyClick(d().sliderPitch(), Qt::Key_Right);
+    sliderPitch()->setFocus();
+    QTest::keyClick(sliderPitch(), Qt::Key_Right);
     EXPECT_FLOAT_EQ(engine_.pitch(), 0.1F);
-    EXPECT_EQ(d().labelPitch()->text(), "0,10");
+    EXPECT_EQ(labelPitch()->text(), "0,10");
 }
 
 TEST_F(PlayerTest, AClickOnThePositionBarSeeksToThePlaceClicked) {
     d().open(wav("long.wav", 40.0, 8000));
-    ValueSlider* position = d().sliderPosition();
+    ValueSlider* position = sliderPosition();
     ASSERT_EQ(position->maximum(), 40);
     ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
     // Three quarters along the groove: far more than one page (10 s) from the handle at 0.
@@ -325,11 +325,11 @@ TEST_F(PlayerTest, AClickOnThePositionBarSeeksToThePlaceClicked) {
 
 TEST_F(PlayerTest, MovingThePositionSliderSeeksPlayingOrPaused) {
     d().open(wav("six.wav", 6.0));
-    d().sliderPosition()->setValue(4);
+    sliderPosition()->setValue(4);
     EXPECT_EQ(engine_.currentpos(), 4U);
     EXPECT_FALSE(engine_.isPlaying());
     d().clickedPlayButton();
-    d().sliderPosition()->setValue(1);
+    sliderPosition()->setValue(1);
     EXPECT_TRUE(engine_.isPlaying());
     EXPECT_GE(engine_.currentpos(), 1U);
     EXPECT_LT(engine_.currentpos(), 4U);
@@ -338,15 +338,15 @@ TEST_F(PlayerTest, MovingThePositionSliderSeeksPlayingOrPaused) {
 TEST_F(PlayerTest, TheTickLeavesAHeldPositionHandleAloneAndReleaseSeeks) {
     d().open(wav("six.wav", 6.0));
     d().clickedPlayButton();
-    ValueSlider* position = d().sliderPosition();
+    ValueSlider* position = sliderPosition();
     // The user grabs the handle and drags it to second 4 (the slider does not track, so its
     // value stays until release).
     position->setSliderDown(true);
     position->setSliderPosition(4);
     EXPECT_LT(engine_.currentpos(), 4U) << "dragging alone must not seek";
     // The display previews the place under the handle; the handle stays where it is held.
-    EXPECT_TRUE(waitFor([this] { return d().labelTime()->text() == "00:04 / 00:06"; }))
-        << d().labelTime()->text().toStdString();
+    EXPECT_TRUE(waitFor([this] { return labelTime()->text() == "00:04 / 00:06"; }))
+        << labelTime()->text().toStdString();
     EXPECT_EQ(position->sliderPosition(), 4);
 
     position->setSliderDown(false);
@@ -359,7 +359,7 @@ TEST_F(PlayerTest, TheTickFeedsTheSpectrumViewOnlyWhilePlaying) {
     GlobalSettings& settings = GlobalSettings::sharedSingleton();
     const std::int32_t previous = settings.spectrumType();
     settings.setSpectrumType(SpectrumTypeWaveForm);
-    SpectrumView* view = d().spectrumView();
+    SpectrumView* view = spectrumView();
     const auto heldTraces = [view] {
         const SpectrumData data = view->specData();
         const auto* traces = std::get_if<std::vector<std::vector<int>>>(&data);
@@ -386,12 +386,12 @@ TEST_F(PlayerTest, AFileDroppedOnTheViewOpensThroughTheController) {
     const QString path = wav("dropped.wav", 1.0, 22050);
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(path)});
-    SpectrumView* view = d().spectrumView();
+    SpectrumView* view = spectrumView();
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(view, &enter);
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(view, &drop);
     EXPECT_TRUE(waitFor([this] { return engine_.musicAvailable(); }));
-    EXPECT_EQ(d().labelFilename()->text(), ">> dropped.wav << ");
-    EXPECT_EQ(d().sliderRate()->maximum(), 28664);
+    EXPECT_EQ(labelFilename()->text(), ">> dropped.wav << ");
+    EXPECT_EQ(sliderRate()->maximum(), 28664);
 }

@@ -38,57 +38,60 @@ TEST_F(PlayerTest, LaunchShowsTheWindowWithNoControlFocused) {
     EXPECT_FALSE(engine_.musicAvailable());
 }
 
+// The outlets are reached by name (see PlayerFixture.h): each name must be in the window, once,
+// as the kind of control the window's code takes it for.
 TEST_F(PlayerTest, EveryOutletIsConnectedToItsNamedControl) {
     const QMainWindow* w = d().window();
     EXPECT_EQ(w->objectName(), "window");
     const std::pair<QObject*, const char*> outlets[] = {
-        {d().playButton(), "playButton"},
-        {d().spectrumView(), "spectrumView"},
-        {d().buttonMetronomStartWithMusic(), "buttonMetronomStartWithMusic"},
-        {d().buttonMetronomPlay(), "buttonMetronomPlay"},
-        {d().sliderTempo(), "sliderTempo"},
-        {d().sliderRate(), "sliderRate"},
-        {d().sliderPitch(), "sliderPitch"},
-        {d().sliderVolume(), "sliderVolume"},
-        {d().sliderPosition(), "sliderPosition"},
-        {d().sliderMetronomVolume(), "sliderMetronomVolume"},
-        {d().labelTempo(), "labelTempo"},
-        {d().labelRate(), "labelRate"},
-        {d().labelPitch(), "labelPitch"},
-        {d().labelFilename(), "labelFilename"},
-        {d().labelTime(), "labelTime"},
-        {d().labelMetronomBPM(), "labelMetronomBPM"},
-        {d().menuFile(), "menuFile"},
-        {d().menuTonvera(), "menuTonvera"},
-        {d().menuItemSparkle(), "menuItemSparkle"},
-        {d().menuItemExportAsWAV(), "menuItemExportAsWAV"},
-        {d().menuItemOpenLogFile(), "menuItemOpenLogFile"},
+        {playButton(), "playButton"},
+        {spectrumView(), "spectrumView"},
+        {buttonMetronomStartWithMusic(), "buttonMetronomStartWithMusic"},
+        {buttonMetronomPlay(), "buttonMetronomPlay"},
+        {sliderTempo(), "sliderTempo"},
+        {sliderRate(), "sliderRate"},
+        {sliderPitch(), "sliderPitch"},
+        {sliderVolume(), "sliderVolume"},
+        {sliderPosition(), "sliderPosition"},
+        {sliderMetronomVolume(), "sliderMetronomVolume"},
+        {labelTempo(), "labelTempo"},
+        {labelRate(), "labelRate"},
+        {labelPitch(), "labelPitch"},
+        {labelFilename(), "labelFilename"},
+        {labelTime(), "labelTime"},
+        {labelMetronomBPM(), "labelMetronomBPM"},
+        {menuFile(), "menuFile"},
+        {menuTonvera(), "menuTonvera"},
+        {menuItemSparkle(), "menuItemSparkle"},
+        {menuItemExportAsWAV(), "menuItemExportAsWAV"},
+        {menuItemOpenLogFile(), "menuItemOpenLogFile"},
     };
     for (const auto& [object, name] : outlets) {
         ASSERT_NE(object, nullptr) << name;
         EXPECT_EQ(object->objectName(), name);
         // Found by name in the window: the interface resource made it, not the code.
         EXPECT_EQ(w->findChild<QObject*>(name), object) << name;
+        EXPECT_EQ(w->findChildren<QObject*>(name).size(), 1) << name;
     }
 }
 
 TEST_F(PlayerTest, ControlsStartFromSensibleValues) {
-    EXPECT_FLOAT_EQ(d().sliderTempo()->floatMinimum(), -50.0F);
-    EXPECT_FLOAT_EQ(d().sliderTempo()->floatMaximum(), 100.0F);
-    EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), 0.0F);
-    EXPECT_FLOAT_EQ(d().sliderPitch()->floatMinimum(), -12.0F);
-    EXPECT_FLOAT_EQ(d().sliderPitch()->floatMaximum(), 12.0F);
+    EXPECT_FLOAT_EQ(sliderTempo()->floatMinimum(), -50.0F);
+    EXPECT_FLOAT_EQ(sliderTempo()->floatMaximum(), 100.0F);
+    EXPECT_FLOAT_EQ(sliderTempo()->floatValue(), 0.0F);
+    EXPECT_FLOAT_EQ(sliderPitch()->floatMinimum(), -12.0F);
+    EXPECT_FLOAT_EQ(sliderPitch()->floatMaximum(), 12.0F);
     // Fine steps: a hundredth of a percent, a hundredth of a semitone.
-    d().sliderTempo()->setFloatValue(12.34F);
-    EXPECT_FLOAT_EQ(d().sliderTempo()->floatValue(), 12.34F);
-    d().sliderPitch()->setFloatValue(-0.25F);
-    EXPECT_FLOAT_EQ(d().sliderPitch()->floatValue(), -0.25F);
-    EXPECT_FLOAT_EQ(d().sliderVolume()->floatValue(), 75.0F);
-    EXPECT_EQ(d().labelTempo()->text(), "0,00");
-    EXPECT_EQ(d().labelTime()->text(), "00:00 / 00:00");
-    EXPECT_EQ(d().labelMetronomBPM()->text().toInt(), 120);
+    sliderTempo()->setFloatValue(12.34F);
+    EXPECT_FLOAT_EQ(sliderTempo()->floatValue(), 12.34F);
+    sliderPitch()->setFloatValue(-0.25F);
+    EXPECT_FLOAT_EQ(sliderPitch()->floatValue(), -0.25F);
+    EXPECT_FLOAT_EQ(sliderVolume()->floatValue(), 75.0F);
+    EXPECT_EQ(labelTempo()->text(), "0,00");
+    EXPECT_EQ(labelTime()->text(), "00:00 / 00:00");
+    EXPECT_EQ(labelMetronomBPM()->text().toInt(), 120);
     // The visualisation panel is black before anything has played.
-    SpectrumView* view = d().spectrumView();
+    SpectrumView* view = spectrumView();
     view->resize(200, 100);
     QImage panel(view->size(), QImage::Format_RGB32);
     panel.fill(Qt::white);
@@ -100,7 +103,7 @@ TEST_F(PlayerTest, ControlsStartFromSensibleValues) {
 
 TEST_F(PlayerTest, MenusHoldTheirCommandsWithLaterOnesDisabled) {
     QStringList fileItems;
-    for (QAction* a : d().menuFile()->actions()) {
+    for (QAction* a : menuFile()->actions()) {
         if (!a->isSeparator())
             fileItems << (a->menu() != nullptr ? a->menu()->objectName() : a->objectName());
     }
@@ -109,7 +112,7 @@ TEST_F(PlayerTest, MenusHoldTheirCommandsWithLaterOnesDisabled) {
                            "menuItemSaveSettingsFile", "menuItemExportAsWAV", "menuItemExportLoop",
                            "menuItemOpenLogFile"}));
     QStringList appItems;
-    for (QAction* a : d().menuTonvera()->actions()) {
+    for (QAction* a : menuTonvera()->actions()) {
         if (!a->isSeparator())
             appItems << a->objectName();
     }
@@ -119,17 +122,17 @@ TEST_F(PlayerTest, MenusHoldTheirCommandsWithLaterOnesDisabled) {
     auto action = [this](const char* name) { return d().window()->findChild<QAction*>(name); };
     EXPECT_EQ(action("menuItemOpenFile")->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(action("menuItemQuit")->shortcut(), QKeySequence("Ctrl+Q"));
-    EXPECT_EQ(d().menuItemPlayPause()->shortcut(), QKeySequence(Qt::Key_Space));
+    EXPECT_EQ(menuItemPlayPause()->shortcut(), QKeySequence(Qt::Key_Space));
     EXPECT_EQ(action("menuItemOpenSettingsFile")->shortcut(), QKeySequence("Ctrl+Shift+O"));
     EXPECT_EQ(action("menuItemSaveSettingsFile")->shortcut(), QKeySequence("Ctrl+S"));
     EXPECT_TRUE(action("menuItemOpenFile")->isEnabled());
-    EXPECT_TRUE(d().menuItemOpenLogFile()->isEnabled());
+    EXPECT_TRUE(menuItemOpenLogFile()->isEnabled());
     EXPECT_TRUE(action("menuItemSettings")->isEnabled());
     EXPECT_TRUE(action("menuItemOpenSettingsFile")->isEnabled());
     EXPECT_TRUE(action("menuItemSaveSettingsFile")->isEnabled());
     // Updates come from the package manager.
-    EXPECT_FALSE(d().menuItemSparkle()->isVisible());
-    EXPECT_TRUE(d().menuItemExportAsWAV()->isEnabled());
+    EXPECT_FALSE(menuItemSparkle()->isVisible());
+    EXPECT_TRUE(menuItemExportAsWAV()->isEnabled());
 }
 
 TEST_F(PlayerTest, OpenMenuOffersTheMusicTypesAndCancelChangesNothing) {
@@ -168,13 +171,12 @@ TEST_F(PlayerTest, SpacePlaysFromEveryControlAlsoAfterReturnInAValueField) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(d().window()));
 
     // Without music, play asks for a file: that shows the key reached the play action.
-    d().sliderTempo()->setFocus();
-    QTest::keyClick(d().sliderTempo(), Qt::Key_Space);
+    sliderTempo()->setFocus();
+    QTest::keyClick(sliderTempo(), Qt::Key_Space);
     EXPECT_EQ(chooserCalls_, 1);
 
     // A value field holds numbers only: the blank goes to play, not into the text.
-    for (QLineEdit* field :
-         {d().labelTempo(), d().labelPitch(), d().labelRate(), d().labelMetronomBPM()}) {
+    for (QLineEdit* field : {labelTempo(), labelPitch(), labelRate(), labelMetronomBPM()}) {
         const int before = chooserCalls_;
         field->setFocus();
         const QString text = field->text();
@@ -186,27 +188,27 @@ TEST_F(PlayerTest, SpacePlaysFromEveryControlAlsoAfterReturnInAValueField) {
 
     // Typed value, Return, Space: the value applies and the music plays.
     d().open(wav("song.wav", 3.0));
-    d().labelTempo()->setFocus();
-    d().labelTempo()->selectAll();
-    QTest::keyClicks(d().labelTempo(), "-20");
-    QTest::keyClick(d().labelTempo(), Qt::Key_Return);
-    QTest::keyClick(d().labelTempo(), Qt::Key_Space);
+    labelTempo()->setFocus();
+    labelTempo()->selectAll();
+    QTest::keyClicks(labelTempo(), "-20");
+    QTest::keyClick(labelTempo(), Qt::Key_Return);
+    QTest::keyClick(labelTempo(), Qt::Key_Space);
     EXPECT_FLOAT_EQ(engine_.tempo(), -20.0F);
     EXPECT_TRUE(engine_.isPlaying());
-    QTest::keyClick(d().labelTempo(), Qt::Key_Space);
+    QTest::keyClick(labelTempo(), Qt::Key_Space);
     EXPECT_FALSE(engine_.isPlaying());
 
     // With music, Space toggles playing.
     d().open(wav("song.wav", 3.0));
-    d().sliderPitch()->setFocus();
-    QTest::keyClick(d().sliderPitch(), Qt::Key_Space);
+    sliderPitch()->setFocus();
+    QTest::keyClick(sliderPitch(), Qt::Key_Space);
     EXPECT_TRUE(engine_.isPlaying());
-    QTest::keyClick(d().sliderPitch(), Qt::Key_Space);
+    QTest::keyClick(sliderPitch(), Qt::Key_Space);
     EXPECT_FALSE(engine_.isPlaying());
     // On the focused play button the key toggles once, not once as a shortcut and again as a
     // button click.
-    d().playButton()->setFocus();
-    QTest::keyClick(d().playButton(), Qt::Key_Space);
+    playButton()->setFocus();
+    QTest::keyClick(playButton(), Qt::Key_Space);
     EXPECT_TRUE(engine_.isPlaying());
 }
 
@@ -216,7 +218,7 @@ TEST_F(PlayerTest, TheWindowHasTheProgramsIconAndElidesALongNameInTheMiddle) {
     ASSERT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
     const QString name = QString(60, QLatin1Char('a')) + "_middle_" + QString(60, QLatin1Char('z'));
     d().open(wav(name.toStdString() + ".wav", 1.0));
-    auto* label = static_cast<ElidedLabel*>(d().labelFilename());
+    auto* label = static_cast<ElidedLabel*>(labelFilename());
     EXPECT_EQ(label->text(), ">> " + name + ".wav << ");  // the whole name stays the text
     d().window()->resize(d().window()->minimumSize());
     QCoreApplication::processEvents();
@@ -230,7 +232,7 @@ TEST_F(PlayerTest, TheWindowHasTheProgramsIconAndElidesALongNameInTheMiddle) {
 TEST_F(PlayerTest, ShowLogFileHandsTheLoggersPathToTheFileManager) {
     QStringList shown;
     d().setFileShower([&shown](const QString& path) { shown << path; });
-    d().menuItemOpenLogFile()->trigger();
+    menuItemOpenLogFile()->trigger();
     EXPECT_EQ(shown, QStringList{QString::fromStdString(dir_.file("log.txt"))});
 }
 
@@ -240,7 +242,7 @@ TEST_F(PlayerTest, OpenFileRequestAnswersTrueAlsoWhenTheFileCannotBeOpened) {
     // A name beyond ASCII, with blanks, reaches the engine intact.
     EXPECT_TRUE(d().applicationOpenFile(wav("Étude für dich.wav", 1.0)));
     EXPECT_TRUE(engine_.musicAvailable());
-    EXPECT_EQ(d().labelFilename()->text(), QString::fromUtf8(">> Étude für dich.wav << "));
+    EXPECT_EQ(labelFilename()->text(), QString::fromUtf8(">> Étude für dich.wav << "));
 }
 
 namespace {
@@ -274,10 +276,10 @@ TEST_F(NoSoundCardTest, TheWindowStillShowsAndEveryOpenFailsQuietly) {
                         "driver it chose first in this process)";
     }
     EXPECT_TRUE(waitFor([this] { return d().window()->isVisible(); }));
-    const QString before = d().labelFilename()->text();
+    const QString before = labelFilename()->text();
     d().open(wav("song.wav", 1.0));
     EXPECT_FALSE(engine_.musicAvailable());
-    EXPECT_EQ(d().labelFilename()->text(), before);
+    EXPECT_EQ(labelFilename()->text(), before);
     EXPECT_FALSE(d().updateTimer().isActive());
     // Play then asks for a file, as without music.
     d().clickedPlayButton();

@@ -38,6 +38,18 @@ TEST(ValueSlider, HoldsValuesWithinItsRangeWithoutOverflow) {
     s.setFloatValue(3.0F);
     s.setFloatValue(std::nanf(""));
     EXPECT_EQ(s.value(), 300);  // NaN changes nothing
+    // What a value would be held as, asked ahead (the practice keys set the engine to it), is
+    // what setting it leaves, and asking changes nothing.
+    for (const float value : {-12.345F, 7.004F, 250.0F, -1e30F, std::nanf("")}) {
+        const float held = s.heldValue(value);
+        EXPECT_EQ(s.value(), 300);
+        ValueSlider set;
+        set.setScale(100);
+        set.setRange(-5000, 10000);
+        set.setFloatValue(3.0F);
+        set.setFloatValue(value);
+        EXPECT_EQ(held, set.floatValue()) << value;
+    }
 
     // Narrowing the range moves the value into it.
     ValueSlider rate;

@@ -14,10 +14,8 @@
 #include "engine/SoundEngine.h"
 #include "formats/AtomicFileWrite.h"
 #include "logging/Console.h"
-#include "player/TonveraAppDelegate.h"
+#include "player/PlayerControls.h"
 #include "player/overview/SongOverview.h"
-#include "player/practice/MarkerTools.h"
-#include "player/practice/PracticeTools.h"
 
 namespace {
 
@@ -56,9 +54,9 @@ void storeCache(const QString& folder, const QString& file, const std::string& b
 
 }  // namespace
 
-OverviewController::OverviewController(TonveraAppDelegate& controller)
-    : QObject(nullptr), controller_(controller) {
-    QMainWindow* window = controller_.window();
+OverviewController::OverviewController(PlayerControls& controls, SoundEngine& engine)
+    : QObject(nullptr), engine_(engine) {
+    QMainWindow* window = controls.window();
     view_ = new SongOverview(window->centralWidget());
     // Above the position slider: the row that holds it comes right after the strip.
     auto* main = qobject_cast<QBoxLayout*>(window->centralWidget()->layout());
@@ -153,30 +151,30 @@ void OverviewController::poll() {
     }
 }
 
+void OverviewController::setMarkers(const std::vector<Marker>& markers) {
+    markers_.clear();
+    for (const Marker& marker : markers) {
+        markers_.push_back(marker.seconds);
+    }
+}
+
 void OverviewController::tick() {
-    SoundEngine& engine = controller_.soundEngine();
     SongOverview::Marks marks;
-    if (engine.musicAvailable()) {
-        marks.length = engine.lengthSeconds();
-        marks.position = engine.positionSeconds();
-        if (PracticeTools* tools = controller_.practiceTools()) {
-            const LoopRange loop = tools->loop();
-            marks.loopStart = loop.start;
-            marks.loopEnd = loop.end;
-            marks.loopOn = loop.on;
-            for (const Marker& marker : tools->markers().list()) {
-                marks.markers.push_back(marker.seconds);
-            }
-        }
+    if (engine_.musicAvailable()) {
+        marks.length = engine_.lengthSeconds();
+        marks.position = engine_.positionSeconds();
+        marks.loopStart = loop_.start;
+        marks.loopEnd = loop_.end;
+        marks.loopOn = loop_.on;
+        marks.markers = markers_;
     }
     view_->setMarks(marks);
 }
 
 void OverviewController::seek(double seconds) {
-    SoundEngine& engine = controller_.soundEngine();
-    if (!engine.musicAvailable())
+    if (!engine_.musicAvailable())
         return;
     // The strip's right edge is the song's end, where a seek would change nothing.
-    engine.seekSeconds(std::clamp(seconds, 0.0, std::max(0.0, engine.lengthSeconds() - 0.01)));
-    controller_.updatePositionSlider();
+    engine_.seekSeconds(std::clamp(seconds, 0.0, std::max(0.0, engine_.lengthSeconds() - 0.01)));
+    emit positionMoved();
 }

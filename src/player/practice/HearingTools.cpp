@@ -18,7 +18,7 @@
 #include "engine/SoundEngine.h"
 #include "engine/TuningDetector.h"
 #include "logging/Console.h"
-#include "player/TonveraAppDelegate.h"
+#include "player/PlayerControls.h"
 #include "player/practice/FocusBandDialog.h"
 
 namespace {
@@ -47,8 +47,8 @@ QString customText(const FocusSpec& band) {
 
 }  // namespace
 
-HearingTools::HearingTools(TonveraAppDelegate& controller)
-    : QObject(nullptr), controller_(controller) {
+HearingTools::HearingTools(PlayerControls& controls, SoundEngine& engine)
+    : QObject(nullptr), controls_(controls), engine_(engine) {
     question_ = [](QWidget* parent, const QString& text) {
         return QMessageBox::question(parent, tr("Detect Tuning"), text) == QMessageBox::Yes;
     };
@@ -67,12 +67,8 @@ HearingTools::HearingTools(TonveraAppDelegate& controller)
 
 HearingTools::~HearingTools() = default;
 
-SoundEngine& HearingTools::engine() const {
-    return controller_.soundEngine();
-}
-
 void HearingTools::buildRow() {
-    QMainWindow* window = controller_.window();
+    QMainWindow* window = controls_.window();
     group_ = new QGroupBox(tr("Hearing"), window->centralWidget());
     group_->setObjectName(QStringLiteral("groupHearing"));
     auto* rows = new QVBoxLayout(group_);
@@ -117,7 +113,7 @@ void HearingTools::buildRow() {
         tr("Turn down what sounds in the middle of both channels (mostly the lead voice), "
            "keeping the bass and the sides"));
     connect(centreCancelBox_, &QCheckBox::toggled, this, [this](bool on) {
-        HearingSettings hearing = engine().hearing();
+        HearingSettings hearing = engine_.hearing();
         hearing.centreCancel = on;
         setHearing(hearing);
     });
@@ -129,7 +125,7 @@ void HearingTools::buildRow() {
         {tr("Stereo"), tr("Left only"), tr("Right only"), tr("Mono"), tr("Swapped")});
     channelsBox_->setToolTip(tr("The channels heard"));
     connect(channelsBox_, &QComboBox::activated, this, [this](int index) {
-        HearingSettings hearing = engine().hearing();
+        HearingSettings hearing = engine_.hearing();
         hearing.channels = static_cast<ChannelChoice>(index);
         setHearing(hearing);
     });
@@ -169,17 +165,17 @@ void HearingTools::musicOpened() {
 }
 
 float HearingTools::tuning() const {
-    return engine().tuning();
+    return engine_.tuning();
 }
 
 HearingSettings HearingTools::hearing() const {
-    return engine().hearing();
+    return engine_.hearing();
 }
 
 void HearingTools::apply(float tuningCents, const HearingSettings& hearing) {
-    if (!engine().setTuning(tuningCents))
+    if (!engine_.setTuning(tuningCents))
         console("hearing: a tuning of %f cents is refused", static_cast<double>(tuningCents));
-    if (!engine().setHearing(hearing))
+    if (!engine_.setHearing(hearing))
         console("hearing: the stored focus band does not fit this music");
     if (hearing.focus.band == FocusBand::Custom)
         customBand_ = hearing.focus;
@@ -187,14 +183,14 @@ void HearingTools::apply(float tuningCents, const HearingSettings& hearing) {
 }
 
 void HearingTools::tuningChosen(int cents) {
-    engine().setTuning(static_cast<float>(cents));
+    engine_.setTuning(static_cast<float>(cents));
 }
 
 void HearingTools::focusPicked(int index) {
-    HearingSettings hearing = engine().hearing();
+    HearingSettings hearing = engine_.hearing();
     const auto band = static_cast<FocusBand>(index);
     if (band == FocusBand::Custom) {
-        const std::optional<FocusSpec> chosen = chooser_(controller_.window(), customBand_);
+        const std::optional<FocusSpec> chosen = chooser_(controls_.window(), customBand_);
         if (!chosen) {
             showHearing();  // back to the band heard before
             return;
@@ -210,8 +206,8 @@ void HearingTools::focusPicked(int index) {
 }
 
 void HearingTools::setHearing(const HearingSettings& hearing) {
-    if (!engine().setHearing(hearing)) {
-        controller_.tellUser(
+    if (!engine_.setHearing(hearing)) {
+        controls_.tellUser(
             tr("This focus band cannot be used with this music: its centre (%1 Hz) lies above "
                "the highest frequency the recording can hold.")
                 .arg(hearing.focus.centreHz, 0, 'f', 0));
@@ -220,10 +216,10 @@ void HearingTools::setHearing(const HearingSettings& hearing) {
 }
 
 void HearingTools::showHearing() {
-    const HearingSettings hearing = engine().hearing();
+    const HearingSettings hearing = engine_.hearing();
     const QSignalBlocker blockTuning(tuningBox_);
     const QSignalBlocker blockCancel(centreCancelBox_);
-    tuningBox_->setValue(static_cast<int>(std::lround(engine().tuning())));
+    tuningBox_->setValue(static_cast<int>(std::lround(engine_.tuning())));
     if (hearing.focus.band == FocusBand::Custom)
         customBand_ = hearing.focus;
     focusBox_->setItemText(static_cast<int>(FocusBand::Custom), customText(customBand_));
@@ -235,12 +231,12 @@ void HearingTools::showHearing() {
 void HearingTools::detectTuning() {
     if (detector_)
         return;
-    if (!engine().musicAvailable()) {
+    if (!engine_.musicAvailable()) {
         tuningLabel_->setText(tr("Open music first"));
         QApplication::beep();
         return;
     }
-    detector_ = std::make_unique<TuningDetector>(engine().musicFile());
+    detector_ = std::make_unique<TuningDetector>(engine_.musicFile());
     detectButton_->setEnabled(false);
     tuningLabel_->setText(tr("Listening..."));
     detectorPoll_.start();
@@ -254,13 +250,13 @@ void HearingTools::pollDetector() {
     const QString failure = QString::fromStdString(detector_->failure());
     detector_.reset();
     detectButton_->setEnabled(true);
-    if (!engine().musicAvailable()) {  // the music was closed while it was listened to
+    if (!engine_.musicAvailable()) {  // the music was closed while it was listened to
         tuningLabel_->clear();
         return;
     }
     if (!found) {
         tuningLabel_->setText(tr("Tuning unknown"));
-        controller_.tellUser(tr("The tuning cannot be measured: %1.").arg(failure));
+        controls_.tellUser(tr("The tuning cannot be measured: %1.").arg(failure));
         return;
     }
     const double cents = found->cents;
@@ -279,6 +275,6 @@ void HearingTools::pollDetector() {
         text += QLatin1Char(' ') + tr("(The music gave few clear notes; the figure is rough.)");
     text += QLatin1Char(' ') +
             tr("Set the tuning to %1 cents to bring it to 440?").arg(centsText(offset));
-    if (question_(controller_.window(), text))
+    if (question_(controls_.window(), text))
         tuningBox_->setValue(offset);
 }

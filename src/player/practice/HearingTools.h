@@ -23,8 +23,8 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 class QWidget;
+class PlayerControls;
 class SoundEngine;
-class TonveraAppDelegate;
 class TuningDetector;
 
 class HearingTools : public QObject {
@@ -37,8 +37,8 @@ class HearingTools : public QObject {
     using BandChooser = std::function<std::optional<formats::FocusSpec>(
         QWidget* parent, const formats::FocusSpec& band)>;
 
-    // The controller must outlive this object; its window gets the hearing row here.
-    explicit HearingTools(TonveraAppDelegate& controller);
+    // Both must outlive this object; the window of `controls` gets the hearing row here.
+    HearingTools(PlayerControls& controls, SoundEngine& engine);
     ~HearingTools() override;
 
     // New music is open: the engine has set its tuning to 0, and a detection of the old music
@@ -69,7 +69,6 @@ class HearingTools : public QObject {
 
   private:
     void buildRow();
-    SoundEngine& engine() const;
     void tuningChosen(int cents);
     // The focus list's entry `index` picked by the user (the custom one opens its dialog).
     void focusPicked(int index);
@@ -79,7 +78,8 @@ class HearingTools : public QObject {
     void showHearing();
     void pollDetector();
 
-    TonveraAppDelegate& controller_;
+    PlayerControls& controls_;
+    SoundEngine& engine_;
     TuningQuestion question_;
     BandChooser chooser_;
     // The custom band last chosen, offered again when Custom is picked.

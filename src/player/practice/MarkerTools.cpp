@@ -1,6 +1,10 @@
 #include "player/practice/MarkerTools.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QBoxLayout>
+#include <QMenu>
+#include <QPushButton>
 
 #include "engine/SoundEngine.h"
 #include "formats/Markers.h"
@@ -27,6 +31,30 @@ MarkerTools::MarkerTools(SoundEngine& engine, QWidget* window, Actions actions)
 
 MarkerTools::~MarkerTools() = default;
 
+void MarkerTools::addControls(QWidget* group, QBoxLayout* row) {
+    auto* addMarker = new QPushButton(tr("Add &Marker"), group);
+    addMarker->setToolTip(tr("A marker at the heard place (Ctrl+M)"));
+    connect(addMarker, &QPushButton::clicked, this, &MarkerTools::add);
+    auto* listMarkers = new QPushButton(tr("Markers..."), group);
+    listMarkers->setObjectName(QStringLiteral("buttonMarkers"));
+    listMarkers->setToolTip(tr("Name, delete and loop between the markers"));
+    connect(listMarkers, &QPushButton::clicked, this, &MarkerTools::showList);
+    row->addWidget(addMarker);
+    row->addWidget(listMarkers);
+}
+
+void MarkerTools::addMenuItems(QMenu* menu) {
+    connect(menu->addAction(tr("Add &Marker\tCtrl+M")), &QAction::triggered, this,
+            &MarkerTools::add);
+    connect(menu->addAction(tr("&Next Marker\tPgDown")), &QAction::triggered, this,
+            &MarkerTools::next);
+    connect(menu->addAction(tr("&Previous Marker\tPgUp")), &QAction::triggered, this,
+            &MarkerTools::previous);
+    connect(menu->addAction(tr("Loop to Next Mar&ker\tShift+L")), &QAction::triggered, this,
+            &MarkerTools::loopToNext);
+    connect(menu->addAction(tr("Mar&kers...")), &QAction::triggered, this, &MarkerTools::showList);
+}
+
 void MarkerTools::add() {
     if (!engine_.musicAvailable() || markers_.size() >= markers::kMostMarkers) {
         QApplication::beep();
@@ -35,7 +63,7 @@ void MarkerTools::add() {
     Marker marker{engine_.positionSeconds(), markers::defaultName(markers_)};
     console("marker: %s at %.3f s", qUtf8Printable(marker.name), marker.seconds);
     markers::insert(markers_, std::move(marker));
-    changed();
+    listChanged();
 }
 
 void MarkerTools::next() {
@@ -77,14 +105,14 @@ void MarkerTools::rename(std::size_t index, const QString& name) {
     const QString clean = cleanName(name);
     if (!clean.isEmpty())
         markers_[index].name = clean;
-    changed();
+    listChanged();
 }
 
 void MarkerTools::remove(std::size_t index) {
     if (index >= markers_.size())
         return;
     markers_.erase(markers_.begin() + static_cast<std::ptrdiff_t>(index));
-    changed();
+    listChanged();
 }
 
 void MarkerTools::set(std::vector<Marker> list) {
@@ -97,7 +125,7 @@ void MarkerTools::set(std::vector<Marker> list) {
             marker.name = markers::defaultName(list);
     }
     markers_ = std::move(list);
-    changed();
+    listChanged();
 }
 
 void MarkerTools::showList() {
@@ -121,7 +149,8 @@ MarkerListWindow* MarkerTools::listWindow() const {
     return listWindow_;
 }
 
-void MarkerTools::changed() {
+void MarkerTools::listChanged() {
+    emit changed(markers_);
     // Later, not now: a rename arrives from inside the list's own edit of that row, which a
     // refill now would delete under it.
     QMetaObject::invokeMethod(

@@ -14,6 +14,8 @@
 
 class MarkerListWindow;
 class SoundEngine;
+class QBoxLayout;
+class QMenu;
 class QWidget;
 
 class MarkerTools : public QObject {
@@ -27,6 +29,10 @@ class MarkerTools : public QObject {
     // `window` parents the list window; the engine tells the heard place. Both must outlive this.
     MarkerTools(SoundEngine& engine, QWidget* window, Actions actions);
     ~MarkerTools() override;
+
+    // Add Marker and Markers… into `row` of the practice row `group`.
+    void addControls(QWidget* group, QBoxLayout* row);
+    void addMenuItems(QMenu* menu);
 
     void add();
     void next();
@@ -43,8 +49,12 @@ class MarkerTools : public QObject {
     void set(std::vector<Marker> markers);
     MarkerListWindow* listWindow() const;
 
+  signals:
+    // The list is now `markers` (added, renamed, removed or replaced).
+    void changed(const std::vector<Marker>& markers);
+
   private:
-    void changed();
+    void listChanged();
 
     SoundEngine& engine_;
     QWidget* window_;

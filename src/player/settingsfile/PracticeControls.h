@@ -1,6 +1,6 @@
 // What the practice settings commands need of the player window controller: its controls, the
-// engine's setters, opening music and the metronome. The controller implements it; tests use a
-// fake that records the calls.
+// engine's setters, opening music and the metronome. PlayerControls, which the window hands all
+// its parts, extends it; tests use a fake that records the calls.
 //
 // Threads: every call comes on the main thread.
 #ifndef TONVERA_PLAYER_SETTINGSFILE_PRACTICECONTROLS_H

@@ -1,22 +1,38 @@
-// The player window as the practice settings commands see it: the controller's sliders, value
-// fields, metronome controls, engine and lock behind the PracticeControls interface. It holds the
-// controller and nothing else, so the controller itself stays free of the settings file's needs.
+// The player window as its parts see it: the window's sliders, value fields and metronome
+// controls, the engine, and the few entries of the window controller they may use (opening
+// music, keeping a set-up for the next music, its lock, messages, play and pause), behind the
+// PlayerControls interface. The controller makes one and hands it to its parts, so they never
+// include the controller.
 //
 // Threads: main thread only, like the controller.
-#ifndef TONVERA_PLAYER_PLAYERPRACTICECONTROLS_H
-#define TONVERA_PLAYER_PLAYERPRACTICECONTROLS_H
+#ifndef TONVERA_PLAYER_PLAYERWINDOWCONTROLS_H
+#define TONVERA_PLAYER_PLAYERWINDOWCONTROLS_H
 
-#include "player/settingsfile/PracticeControls.h"
+#include "player/PlayerControls.h"
 
+class QLineEdit;
+class SoundEngine;
 class TonveraAppDelegate;
 class ValueSlider;
-class QLineEdit;
+namespace Ui {
+class MainWindow;
+}
 
-class PlayerPracticeControls : public PracticeControls {
+class PlayerWindowControls : public PlayerControls {
   public:
-    // The controller must outlive this object.
-    explicit PlayerPracticeControls(TonveraAppDelegate& controller);
+    // All three must outlive this object; `ui` holds the controller's window's widgets.
+    PlayerWindowControls(TonveraAppDelegate& controller, Ui::MainWindow& ui, SoundEngine& engine);
 
+    // ---- for the parts of the window
+    QMainWindow* window() const override;
+    void tellUser(const QString& text) override;
+    // Before launch there is no metronome.
+    Metronom* metronom() const override;
+    float heldSliderValue(Slider slider, float value) const override;
+    void playOrPause() override;
+    bool toggleMetronome() override;
+
+    // ---- for the settings-file commands
     void lockController() override;
     void unlockController() override;
 
@@ -50,6 +66,8 @@ class PlayerPracticeControls : public PracticeControls {
     QLineEdit* field(ValueField which) const;
 
     TonveraAppDelegate& controller_;
+    Ui::MainWindow& ui_;
+    SoundEngine& engine_;
 };
 
 #endif

@@ -1,7 +1,9 @@
-#include "player/PlayerPracticeControls.h"
+#include "player/PlayerWindowControls.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QPushButton>
 
 #include "engine/SoundEngine.h"
 #include "formats/PracticeSettings.h"
@@ -11,66 +13,98 @@
 #include "player/practice/MarkerTools.h"
 #include "player/practice/PracticeTools.h"
 #include "ui/ValueSlider.h"
+#include "ui_MainWindow.h"
 
-PlayerPracticeControls::PlayerPracticeControls(TonveraAppDelegate& controller)
-    : controller_(controller) {}
+PlayerWindowControls::PlayerWindowControls(TonveraAppDelegate& controller, Ui::MainWindow& ui,
+                                           SoundEngine& engine)
+    : controller_(controller), ui_(ui), engine_(engine) {}
 
-void PlayerPracticeControls::lockController() {
+QMainWindow* PlayerWindowControls::window() const {
+    return controller_.window();
+}
+
+void PlayerWindowControls::tellUser(const QString& text) {
+    controller_.tellUser(text);
+}
+
+Metronom* PlayerWindowControls::metronom() const {
+    return controller_.metronom();
+}
+
+float PlayerWindowControls::heldSliderValue(Slider which, float value) const {
+    const ValueSlider* s = slider(which);
+    return s != nullptr ? s->heldValue(value) : value;
+}
+
+void PlayerWindowControls::playOrPause() {
+    controller_.clickedPlayButton();
+}
+
+bool PlayerWindowControls::toggleMetronome() {
+    // Off while the metronome starts with the music: then the box beside it rules.
+    if (!ui_.buttonMetronomPlay->isEnabled()) {
+        return false;
+    }
+    ui_.buttonMetronomPlay->click();
+    return true;
+}
+
+void PlayerWindowControls::lockController() {
     controller_.controllerLock().lock();
 }
 
-void PlayerPracticeControls::unlockController() {
+void PlayerWindowControls::unlockController() {
     controller_.controllerLock().unlock();
 }
 
-QString PlayerPracticeControls::musicFile() const {
-    return QString::fromStdString(controller_.soundEngine().musicFile());
+QString PlayerWindowControls::musicFile() const {
+    return QString::fromStdString(engine_.musicFile());
 }
 
-bool PlayerPracticeControls::openMusic(const QString& path) {
+bool PlayerWindowControls::openMusic(const QString& path) {
     controller_.open(path);
-    return controller_.soundEngine().musicAvailable();
+    return engine_.musicAvailable();
 }
 
-void PlayerPracticeControls::keepForNextMusic(const PracticeSettings& settings) {
+void PlayerWindowControls::keepForNextMusic(const PracticeSettings& settings) {
     controller_.keepForNextMusic(settings.musicTempo, settings.musicPitch,
                                  settings.musicSamplerate);
 }
 
-ValueSlider* PlayerPracticeControls::slider(Slider which) const {
+ValueSlider* PlayerWindowControls::slider(Slider which) const {
     switch (which) {
         case Slider::Volume:
-            return controller_.sliderVolume();
+            return ui_.sliderVolume;
         case Slider::Tempo:
-            return controller_.sliderTempo();
+            return ui_.sliderTempo;
         case Slider::Rate:
-            return controller_.sliderRate();
+            return ui_.sliderRate;
         case Slider::Pitch:
-            return controller_.sliderPitch();
+            return ui_.sliderPitch;
         case Slider::MetronomVolume:
-            return controller_.sliderMetronomVolume();
+            return ui_.sliderMetronomVolume;
     }
     return nullptr;
 }
 
-QLineEdit* PlayerPracticeControls::field(ValueField which) const {
+QLineEdit* PlayerWindowControls::field(ValueField which) const {
     switch (which) {
         case ValueField::Tempo:
-            return controller_.labelTempo();
+            return ui_.labelTempo;
         case ValueField::Rate:
-            return controller_.labelRate();
+            return ui_.labelRate;
         case ValueField::Pitch:
-            return controller_.labelPitch();
+            return ui_.labelPitch;
     }
     return nullptr;
 }
 
-float PlayerPracticeControls::sliderValue(Slider which) const {
+float PlayerWindowControls::sliderValue(Slider which) const {
     ValueSlider* s = slider(which);
     return s != nullptr ? s->floatValue() : 0.0F;
 }
 
-void PlayerPracticeControls::setSliderValue(Slider which, float value) {
+void PlayerWindowControls::setSliderValue(Slider which, float value) {
     // Silent: a slider set from code sends no action, so the engine only gets what the settings
     // commands hand it explicitly, after every control holds its value.
     if (ValueSlider* s = slider(which)) {
@@ -78,66 +112,66 @@ void PlayerPracticeControls::setSliderValue(Slider which, float value) {
     }
 }
 
-void PlayerPracticeControls::setValueField(ValueField which, const QString& text) {
+void PlayerWindowControls::setValueField(ValueField which, const QString& text) {
     if (QLineEdit* f = field(which)) {
         f->setText(text);
     }
 }
 
-void PlayerPracticeControls::setEngineVolume(float percent) {
-    controller_.soundEngine().setVolume(percent);
+void PlayerWindowControls::setEngineVolume(float percent) {
+    engine_.setVolume(percent);
 }
 
-void PlayerPracticeControls::setEngineTempo(float percent) {
-    controller_.soundEngine().setTempo(percent);
+void PlayerWindowControls::setEngineTempo(float percent) {
+    engine_.setTempo(percent);
 }
 
-void PlayerPracticeControls::setEnginePitch(float semitones) {
-    controller_.soundEngine().setPitch(semitones);
+void PlayerWindowControls::setEnginePitch(float semitones) {
+    engine_.setPitch(semitones);
 }
 
-void PlayerPracticeControls::setEngineSamplerate(float hz) {
-    controller_.soundEngine().setSamplerate(hz);
+void PlayerWindowControls::setEngineSamplerate(float hz) {
+    engine_.setSamplerate(hz);
 }
 
-QString PlayerPracticeControls::bpmFieldText() const {
-    return controller_.labelMetronomBPM()->text();
+QString PlayerWindowControls::bpmFieldText() const {
+    return ui_.labelMetronomBPM->text();
 }
 
-void PlayerPracticeControls::setBpmFieldText(const QString& text) {
+void PlayerWindowControls::setBpmFieldText(const QString& text) {
     // setText bypasses the field's validator on purpose: a stored 0 (a file without a beat rate)
     // shows as 0, and the next start refuses it.
-    controller_.labelMetronomBPM()->setText(text);
+    ui_.labelMetronomBPM->setText(text);
 }
 
-bool PlayerPracticeControls::startWithMusic() const {
-    return controller_.buttonMetronomStartWithMusic()->isChecked();
+bool PlayerWindowControls::startWithMusic() const {
+    return ui_.buttonMetronomStartWithMusic->isChecked();
 }
 
-void PlayerPracticeControls::setStartWithMusic(bool ticked) {
+void PlayerWindowControls::setStartWithMusic(bool ticked) {
     // The box's action is connected to clicked(), which setChecked() does not emit: the
     // metronome button keeps its enabled state and the metronome keeps running or stays stopped.
-    controller_.buttonMetronomStartWithMusic()->setChecked(ticked);
+    ui_.buttonMetronomStartWithMusic->setChecked(ticked);
 }
 
-QVariant PlayerPracticeControls::metronomNumberBPM() const {
+QVariant PlayerWindowControls::metronomNumberBPM() const {
     const Metronom* metronom = controller_.metronom();
     return metronom != nullptr ? metronom->numberBPM() : QVariant();
 }
 
-void PlayerPracticeControls::setMetronomNumberBPM(const QVariant& bpm) {
+void PlayerWindowControls::setMetronomNumberBPM(const QVariant& bpm) {
     if (Metronom* metronom = controller_.metronom()) {
         metronom->setNumberBPM(bpm);
     }
 }
 
-void PlayerPracticeControls::setMetronomVolume(float percent) {
+void PlayerWindowControls::setMetronomVolume(float percent) {
     if (Metronom* metronom = controller_.metronom()) {
         metronom->setVolume(percent);
     }
 }
 
-void PlayerPracticeControls::collectPracticeTools(PracticeSettings& settings) const {
+void PlayerWindowControls::collectPracticeTools(PracticeSettings& settings) const {
     const PracticeTools* tools = controller_.practiceTools();
     if (tools == nullptr)
         return;
@@ -158,7 +192,7 @@ void PlayerPracticeControls::collectPracticeTools(PracticeSettings& settings) co
     }
 }
 
-void PlayerPracticeControls::applyPracticeTools(const PracticeSettings& settings) {
+void PlayerWindowControls::applyPracticeTools(const PracticeSettings& settings) {
     PracticeTools* tools = controller_.practiceTools();
     if (tools == nullptr)
         return;

@@ -94,12 +94,16 @@ OpenResult SoundEngine::open(const std::string& path) {
     music_ = MusicChain(MusicChain::Use::Playback);
 
     MusicChain chain(MusicChain::Use::Playback);
+    // The line that names the file stays as scripts read it; the code follows on its own line,
+    // as the library's failures are logged elsewhere.
     if (!chain.openSource(path)) {
         log().writef("SoundEngine: failed to load file: %s", path.c_str());
+        log().writef("SoundEngine.open: ERROR CODE: %i", chain.errorCode());
         return {false, chain.errorCode()};
     }
     if (!chain.makeTempoStream(tempoEngineFlags())) {
         log().writef("SoundEngine: failed to create fx channel for file: %s", path.c_str());
+        log().writef("SoundEngine.open: ERROR CODE: %i", chain.errorCode());
         return {false, chain.errorCode()};
     }
     music_ = chain;

@@ -166,8 +166,13 @@ TEST_F(EngineTest, BadFilesFailWithTheLogLine) {
         std::fclose(f);
     }
     for (const std::string& path : {text, dir_.path(), dir_.file("missing.wav")}) {
-        EXPECT_FALSE(engine_.open(path)) << path;
+        const OpenResult result = engine_.open(path);
+        EXPECT_FALSE(result) << path;
         EXPECT_TRUE(logHas("SoundEngine: failed to load file: " + path)) << path;
+        // The code of the call that failed, in the result and the log alike.
+        EXPECT_NE(result.errorCode, 0) << path;
+        EXPECT_TRUE(logHas("SoundEngine.open: ERROR CODE: " + std::to_string(result.errorCode)))
+            << path;
         EXPECT_FALSE(engine_.musicAvailable());
     }
 }

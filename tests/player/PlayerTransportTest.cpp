@@ -139,8 +139,9 @@ TEST_F(PlayerTest, AFailedOpenShowsNoMusicAndSaysWhyInOneSentence) {
     EXPECT_FALSE(engine_.musicAvailable());
     ASSERT_TRUE(waitFor([this] { return !told_.isEmpty(); }));
     EXPECT_EQ(told_.first(), openFailureText(QString::fromStdString(notes), expected));
-    EXPECT_NE(testsupport::readFile(dir_.file("log.txt"))
-                  .find("SoundEngine: failed to load file: " + notes),
+    const std::string log = testsupport::readFile(dir_.file("log.txt"));
+    EXPECT_NE(log.find("SoundEngine: failed to load file: " + notes + "\n"), std::string::npos);
+    EXPECT_NE(log.find("SoundEngine.open: ERROR CODE: " + std::to_string(expected) + "\n"),
               std::string::npos);
     // Play without music now asks for a file again.
     d().clickedPlayButton();

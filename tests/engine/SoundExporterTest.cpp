@@ -5,15 +5,21 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "audiolib/audiolib.h"
 #include "engine/export/CommandLineExport.h"
+#include "engine/export/CommandLineProgress.h"
+#include "engine/export/ExportProgress.h"
 #include "engine/export/ExportType.h"
 #include "engine/export/SoundExportProtocol.h"
 #include "engine/export/SoundExporter.h"
@@ -320,6 +326,133 @@ TEST_F(SoundExporterTest, FullDiskLeavesTheOldTargetIntact) {
     EXPECT_NE(failure.find("No space left on device"), std::string::npos) << failure;
     EXPECT_EQ(kept, "the previous export");
     EXPECT_EQ(names, std::vector<std::string>{"song.wav"});
+}
+
+// A cancel from another thread while the export renders: it stops at the next block, removes
+// what it wrote and keeps the file that was at the chosen name.
+TEST_F(SoundExporterTest, CancelFromAnotherThreadStopsMidRenderAndKeepsTheOldFile) {
+    const std::string out = dir_.file("keep.wav");
+    std::ofstream(out) << "the previous export";
+    // Holds the exporting thread after its first block until the cancel has been asked for, so
+    // the cancel lands mid-render whatever the machine's pace.
+    struct HoldAfterFirstBlock : Progress {
+        void exportUpdate(std::uint32_t n) override {
+            Progress::exportUpdate(n);
+            if (updates == 1) {
+                rendering.set_value();
+                cancelAsked.wait_for(std::chrono::seconds(30));
+            }
+        }
+        std::promise<void> rendering;
+        std::shared_future<void> cancelAsked;
+    } hold;
+    std::promise<void> cancelAsked;
+    hold.cancelAsked = cancelAsked.get_future().share();
+    std::future<void> rendering = hold.rendering.get_future();
+
+    SoundExporter exporter;
+    exporter.setDelegate(&hold);
+    ASSERT_TRUE(exporter.prepare(settings(-25, 0)));
+    std::thread canceller([&] {
+        if (rendering.wait_for(std::chrono::seconds(30)) == std::future_status::ready)
+            exporter.cancel();
+        cancelAsked.set_value();
+    });
+    const bool exported = exporter.exportTo(exporttype::kWav, out);
+    const bool cancelled = exporter.wasCancelled();
+    const std::string failure = exporter.failure();
+    exporter.finish();
+    canceller.join();
+
+    EXPECT_FALSE(exported);
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(failure.empty()) << failure;
+    // Stopped at the block after the cancel, long before the stream's end.
+    EXPECT_EQ(hold.updates, 1);
+    EXPECT_LT(hold.last, hold.length);
+    EXPECT_EQ(testsupport::readFile(out), "the previous export");
+    EXPECT_TRUE(leftovers().empty());
+    const std::string log = testsupport::readFile(dir_.file("log.txt"));
+    const auto at = log.find("SoundExporter: export cancelled");
+    EXPECT_NE(at, std::string::npos) << log;
+    EXPECT_NE(log.find("SoundExporter: finished exporting", at), std::string::npos) << log;
+    EXPECT_EQ(log.find("SoundExporter: export failed"), std::string::npos) << log;
+}
+
+// Past 4 GiB a rendered stream's byte counts no longer fit 32 bits: the percentage follows the
+// whole 64-bit value instead of counting 0 to 100 % a second time, and never overflows.
+TEST(ExportProgressTest, PercentageFollowsTheFull64BitLength) {
+    constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+    const std::uint64_t length = 6 * kGiB;
+    using exportprogress::stepsDone;
+    EXPECT_EQ(stepsDone(kGiB, length, 100), 16U);
+    // 4 GiB and a little: 0 % again once cut to 32 bits.
+    EXPECT_EQ(stepsDone(4 * kGiB + 1, length, 100), 66U);
+    EXPECT_EQ(stepsDone(3 * kGiB, length, 10000), 5000U);
+    EXPECT_EQ(stepsDone(length - 1, length, 100), 99U);
+    EXPECT_EQ(stepsDone(length + 4, length, 100), 100U);
+    // Where position × 100 would overflow 64 bits.
+    EXPECT_EQ(stepsDone(~std::uint64_t{0} / 2, ~std::uint64_t{0} - 1, 100), 50U);
+    // No measure: nothing to count against.
+    EXPECT_EQ(stepsDone(kGiB, 0, 100), 0U);
+    EXPECT_EQ(stepsDone(kGiB, ~std::uint64_t{0}, 100), 0U);
+
+    // The command line's line, fed the way the exporter feeds it.
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = ::open_memstream(&text, &size);
+    {
+        CommandLineProgress printer(out, "long.wav");
+        SoundExportProtocol& receiver = printer;
+        receiver.exportLength64(length);
+        receiver.exportUpdate64(4 * kGiB + kGiB / 2);
+    }
+    std::fclose(out);
+    const std::string said(text, size);
+    std::free(text);
+    EXPECT_NE(said.find("Exporting long.wav:  75 %"), std::string::npos) << said;
+}
+
+// Ctrl+C, or a kill, while the command line exports: the export stops at its next block, leaves
+// nothing behind and keeps the file at OUT, and the status is the shell's for that signal.
+TEST(CommandLineExportTest, AStopSignalMidRenderEndsWithItsStatusAndNothingLeftBehind) {
+    testsupport::TempDir dir;
+    const std::string music = dir.file("in.wav");
+    ASSERT_TRUE(
+        testsupport::writeAudioFile(music, testsupport::sine(440.0, 4.0, 44100, 2), 44100, 2));
+    const std::string out = dir.file("out.wav");
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        std::ofstream(out) << "the previous export";
+        // The progress line raises the signal once it shows a figure past 0 %: mid-render, on
+        // the export's own handler, as a user's Ctrl+C would arrive.
+        struct Raiser {
+            int signal;
+            bool raised = false;
+        } raiser{signal};
+        cookie_io_functions_t io{};
+        io.write = [](void* cookie, const char* data, std::size_t size) -> ssize_t {
+            auto* r = static_cast<Raiser*>(cookie);
+            const std::string line(data, size);
+            if (!r->raised && line.find('%') != std::string::npos &&
+                line.find("  0 %") == std::string::npos) {
+                r->raised = true;
+                std::raise(r->signal);
+            }
+            return static_cast<ssize_t>(size);
+        };
+        std::FILE* progress = ::fopencookie(&raiser, "w", io);
+        ASSERT_NE(progress, nullptr);
+        const auto request = commandline::parse({"--export", out, music});
+        EXPECT_EQ(commandline::runExport(request, progress, nullptr), status) << signal;
+        std::fclose(progress);
+        EXPECT_TRUE(raiser.raised);
+        EXPECT_EQ(testsupport::readFile(out), "the previous export");
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"in.wav", "out.wav"}));
+    }
 }
 
 TEST(CommandLineExportTest, BadValuesAndMissingFilesAreOneLineErrors) {

@@ -9,8 +9,10 @@
 #include <cstring>
 
 #include "engine/MusicChain.h"
+#include "engine/export/CommandLineProgress.h"
 #include "engine/export/ExportType.h"
 #include "engine/export/SoundExportProtocol.h"
+#include "engine/export/StopSignals.h"
 
 namespace commandline {
 
@@ -31,45 +33,32 @@ std::optional<float> number(const std::string& text) {
     return value;
 }
 
-// Prints "Exporting OUT: 42 %" in place, only when the figure changes, so a terminal shows one
-// line and a log of stderr stays short.
-class ProgressPrinter : public SoundExportProtocol {
+// Passes the progress on to the printer and, at each report (once before the first block, then
+// after every block), turns a stop signal noted since into a cancel of the export.
+class SignalRelay : public SoundExportProtocol {
   public:
-    ProgressPrinter(std::FILE* out, std::string name) : out_(out), name_(std::move(name)) {}
+    SignalRelay(SoundExporter& exporter, SoundExportProtocol& progress)
+        : exporter_(exporter), progress_(progress) {}
 
-    void exportLength(std::uint32_t length) override {
-        length_ = length;
-        show(0);
+    void exportLength(std::uint32_t length) override { exportLength64(length); }
+    void exportUpdate(std::uint32_t position) override { exportUpdate64(position); }
+    void exportLength64(std::uint64_t length) override {
+        progress_.exportLength64(length);
+        watch();
     }
-    void exportUpdate(std::uint32_t position) override {
-        // An unknown or empty length gives no percentage; the stream's end still ends the work.
-        if (length_ == 0 || length_ == 0xFFFFFFFFU)
-            return;
-        show(static_cast<int>(
-            std::min<std::uint64_t>(100, static_cast<std::uint64_t>(position) * 100 / length_)));
-    }
-    void done(bool succeeded) {
-        if (!out_ || shown_ < 0)
-            return;
-        if (succeeded)
-            show(100);
-        std::fputc('\n', out_);
-        std::fflush(out_);
+    void exportUpdate64(std::uint64_t position) override {
+        progress_.exportUpdate64(position);
+        watch();
     }
 
   private:
-    void show(int percent) {
-        if (!out_ || percent == shown_)
-            return;
-        shown_ = percent;
-        std::fprintf(out_, "\rExporting %s: %3d %%", name_.c_str(), percent);
-        std::fflush(out_);
+    void watch() {
+        if (StopSignals::received() != 0)
+            exporter_.cancel();
     }
 
-    std::FILE* out_;
-    std::string name_;
-    std::uint32_t length_ = 0;
-    int shown_ = -1;
+    SoundExporter& exporter_;
+    SoundExportProtocol& progress_;
 };
 
 std::optional<formats::ChannelChoice> channelChoice(const std::string& text) {
@@ -268,7 +257,8 @@ std::string usage(const std::string& program) {
            "  -h, --help          show this help and exit\n"
            "\n"
            "Progress is shown on stderr. Exit status: 0 when OUT was written, 1 when the export\n"
-           "failed (OUT is then left as it was), 2 for a bad command line.\n";
+           "failed (OUT is then left as it was), 2 for a bad command line. Ctrl+C (SIGINT) or\n"
+           "SIGTERM stops the export, leaves OUT as it was and exits with 130 or 143.\n";
 }
 
 int runExport(const Request& request, std::FILE* progress, std::FILE* errors) {
@@ -281,10 +271,14 @@ int runExport(const Request& request, std::FILE* progress, std::FILE* errors) {
     if (::access(in.c_str(), R_OK) != 0)
         return failWith("cannot read " + in + ": " + std::strerror(errno));
 
+    // From here on Ctrl+C and a plain kill stop the export cleanly instead of ending the process
+    // with its temporary file left behind.
+    const StopSignals stopSignals;
     // No output device: finish() hands the thread back to device 0, which selects nothing.
     SoundExporter exporter;
-    ProgressPrinter printer(progress, nameOf(request.output));
-    exporter.setDelegate(&printer);
+    CommandLineProgress printer(progress, nameOf(request.output));
+    SignalRelay relay(exporter, printer);
+    exporter.setDelegate(&relay);
     bool succeeded = exporter.prepare(request.settings);
     if (succeeded && request.settings.rate) {
         // The rate's range depends on the file (1/16 to 16 times its own); say so up front
@@ -296,11 +290,18 @@ int runExport(const Request& request, std::FILE* progress, std::FILE* errors) {
                             " and " + std::to_string(std::lround(own * 16)) + " Hz for this file");
         }
     }
+    // A signal during the preparation (which reads the whole file when its length must be
+    // scanned) stops the export before it writes anything.
+    if (succeeded && StopSignals::received() != 0)
+        exporter.cancel();
     if (succeeded)
         succeeded = exporter.exportTo(exporttype::forPath(request.output), request.output);
     const std::string failure = exporter.failure();
+    const bool cancelled = exporter.wasCancelled();
     exporter.finish();
     printer.done(succeeded);
+    if (cancelled)
+        return StopSignals::exitStatus(StopSignals::received());
     if (!succeeded)
         return failWith(failure.empty() ? "unknown error" : failure);
     return 0;

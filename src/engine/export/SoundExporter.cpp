@@ -5,6 +5,7 @@
 
 #include "audiolib/audiolib.h"
 #include "engine/OutputDevice.h"
+#include "engine/export/ExportProgress.h"
 #include "engine/export/ExportTarget.h"
 #include "engine/export/ExportType.h"
 #include "engine/export/SoundExportProtocol.h"
@@ -14,7 +15,6 @@
 namespace {
 
 constexpr DWORD kBlockBytes = 20000;
-constexpr QWORD kLengthUnknown = static_cast<QWORD>(-1);
 
 Logger& exportLog() {
     return Logger::sharedSingleton();
@@ -119,6 +119,7 @@ std::string SoundExporter::encoderError() const {
 bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
     std::lock_guard lock(lock_);
     failure_.clear();
+    cancelled_ = false;
     exportLog().writef("SoundExporter: exporting : %s", out.c_str());
     if (musicChannel_ == 0) {
         failure_ = "There is no music to export.";
@@ -163,8 +164,8 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
                              ? BASS_ChannelSeconds2Bytes(musicChannel_, rangeEnd_) - rangeFrom
                              : BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE);
     if (delegate_)
-        delegate_->exportLength(static_cast<std::uint32_t>(length));
-    if (length == 0 || length == kLengthUnknown) {
+        delegate_->exportLength64(length);
+    if (!exportprogress::lengthKnown(length)) {
         console("\n");
     } else {
         const auto seconds =
@@ -190,6 +191,10 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
 
     std::uint64_t rangeLeft = rangeBytes;
     for (;;) {
+        if (cancelRequested()) {
+            cancelled_ = true;
+            break;
+        }
         if (BASS_ChannelIsActive(musicChannel_) == BASS_ACTIVE_STOPPED)
             break;
         if (rangeBytes > 0 && rangeLeft == 0)
@@ -209,19 +214,29 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
         }
         if (delegate_) {
             const QWORD at = BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE);
-            delegate_->exportUpdate(
-                static_cast<std::uint32_t>(at > rangeFrom ? at - rangeFrom : 0));
+            delegate_->exportUpdate64(at > rangeFrom ? at - rangeFrom : 0);
         }
     }
     // Closes the file; the trailer (sizes, index) can still fail on a full disk.
-    if (!BASS_Encode_Stop(musicChannel_) && started && failure_.empty())
+    if (!BASS_Encode_Stop(musicChannel_) && started && failure_.empty() && !cancelled_)
         failure_ = "Finishing the file failed: " + encoderError() + ".";
 
-    if (failure_.empty()) {
+    // Asked once more before the rename: a cancel during the encoder's last block still keeps
+    // the old file.
+    if (failure_.empty() && cancelRequested())
+        cancelled_ = true;
+    if (failure_.empty() && !cancelled_) {
         std::string why;
         if (!target.commit(&why))
             failure_ = "The file could not be saved: " + why + ".";
     }
+    if (failure_.empty() && cancelled_) {
+        target.discard();
+        exportLog().write("SoundExporter: export cancelled");
+        return false;
+    }
+    // A failure that came first is the one to tell, even when a cancel followed it.
+    cancelled_ = false;
     if (!failure_.empty()) {
         target.discard();
         exportLog().writef("SoundExporter: export failed: %s", failure_.c_str());

@@ -9,12 +9,16 @@
 // device is a per-thread choice, so the no-sound device selected in prepare() is the one
 // exportTo() renders on and finish() frees, while the live stream stays on the engine's device.
 // Each of the three holds the exporter's lock for its whole run. One exporter serves one export.
+// cancel() is the one call allowed from any thread (the export sheet makes it on the UI thread):
+// it only sets an atomic flag, which exportTo() reads between blocks, so it never waits for the
+// lock the exporting thread holds.
 //
 // The file is written beside the chosen one under a temporary name and renamed over it only when
 // complete; on any failure nothing is left behind and a file that was there stays as it was.
 #ifndef TONVERA_ENGINE_EXPORT_SOUNDEXPORTER_H
 #define TONVERA_ENGINE_EXPORT_SOUNDEXPORTER_H
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -59,6 +63,13 @@ class SoundExporter {
     // exportTo() on; end <= start exports the whole music again.
     void setRange(double start, double end);
 
+    // Any thread, any time during the exporter's life: asks exportTo() to stop at its next
+    // block; the render then ends with nothing left behind and a file that was at the chosen
+    // name untouched. A cancel that comes once the file is complete changes nothing.
+    void cancel() { cancelRequested_.store(true, std::memory_order_release); }
+    // After exportTo(): whether cancel() stopped it (it then returned false, failure() empty).
+    bool wasCancelled() const { return cancelled_; }
+
     // One sentence for the user about the last failure of prepare() or exportTo(); empty when
     // nothing failed.
     const std::string& failure() const { return failure_; }
@@ -70,6 +81,7 @@ class SoundExporter {
 
     // Positions the stream at the range's start; the bytes it renders to, or 0 for the whole.
     std::uint64_t startRange();
+    bool cancelRequested() const { return cancelRequested_.load(std::memory_order_acquire); }
 
     MusicChain chain_{MusicChain::Use::Export};
     std::uint32_t musicChannel_ = 0;
@@ -85,6 +97,10 @@ class SoundExporter {
     std::string musicFile_;
     std::string failure_;
     std::recursive_mutex lock_;
+    // Set by cancel() on any thread, read by the exporting thread between blocks.
+    std::atomic<bool> cancelRequested_{false};
+    // The exporting thread's own record of the outcome.
+    bool cancelled_ = false;
     // The rendered blocks land here; the encoder has them already, so their contents are unused.
     std::vector<char> block_;
 };

@@ -1,18 +1,21 @@
 #include "export/ExportWindow.h"
 
 #include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProgressBar>
 
+#include "engine/export/ExportProgress.h"
+#include "export/ExportTimeLeft.h"
 #include "logging/Console.h"
 #include "ui_ExportWindow.h"
 
 namespace {
 
-// QProgressBar counts in int; byte counts of long exports do not fit, so both are scaled.
-int scaled(std::uint32_t value) {
-    return static_cast<int>(value >> 1);
-}
+// QProgressBar counts in int, which no byte count of a long export fits: the bar runs over a
+// fixed number of steps instead, fine enough for its width and its percentage.
+constexpr std::uint32_t kExportBarSteps = 10000;
 
 }  // namespace
 
@@ -20,6 +23,7 @@ ExportWindow::ExportWindow(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::ExportWindow>()) {
     ui_->setupUi(this);
     setWindowModality(Qt::WindowModal);
+    connect(ui_->buttonBox, &QDialogButtonBox::rejected, this, &ExportWindow::reject);
 }
 
 ExportWindow::~ExportWindow() {
@@ -54,32 +58,34 @@ void ExportWindow::windowDidLoad() {
 
 void ExportWindow::exportThread() {
     bool succeeded = false;
+    bool cancelled = false;
     QString failure;
     {
         std::lock_guard lock(lock_);
-        SoundExporter exporter;
-        exporter.setDelegate(this);
-        if (exporter.prepare(settings_)) {
-            exporter.setRange(rangeStart_, rangeEnd_);
-            succeeded = exporter.exportTo(type(), outputPath().toStdString());
+        exporter_.setDelegate(this);
+        if (exporter_.prepare(settings_)) {
+            exporter_.setRange(rangeStart_, rangeEnd_);
+            succeeded = exporter_.exportTo(type(), outputPath().toStdString());
+            cancelled = exporter_.wasCancelled();
         }
-        failure = QString::fromStdString(exporter.failure());
-        exporter.finish();
+        failure = QString::fromStdString(exporter_.failure());
+        exporter_.finish();
     }
     // Queued behind every progress request, so the bar shows its last value before the end.
     QMetaObject::invokeMethod(
-        this, [this, succeeded, failure] { endSheet(succeeded, failure); }, Qt::QueuedConnection);
+        this, [this, succeeded, cancelled, failure] { endSheet(succeeded, cancelled, failure); },
+        Qt::QueuedConnection);
     console("<---------------");
 }
 
-void ExportWindow::exportLength(std::uint32_t length) {
+void ExportWindow::exportLength64(std::uint64_t length) {
     progressMaximum_.store(length);
     progressValue_.store(0);
     if (!progressRequested_.exchange(true))
         QMetaObject::invokeMethod(this, &ExportWindow::showProgress, Qt::QueuedConnection);
 }
 
-void ExportWindow::exportUpdate(std::uint32_t position) {
+void ExportWindow::exportUpdate64(std::uint64_t position) {
     progressValue_.store(position);
     if (!progressRequested_.exchange(true))
         QMetaObject::invokeMethod(this, &ExportWindow::showProgress, Qt::QueuedConnection);
@@ -88,28 +94,59 @@ void ExportWindow::exportUpdate(std::uint32_t position) {
 void ExportWindow::showProgress() {
     // Cleared before reading, so a value stored meanwhile asks again.
     progressRequested_.store(false);
-    const std::uint32_t maximum = progressMaximum_.load();
-    const std::uint32_t value = std::min(progressValue_.load(), maximum);
-    ui_->pProgressBar->setRange(0, scaled(maximum));
-    ui_->pProgressBar->setValue(scaled(value));
+    const std::uint64_t maximum = progressMaximum_.load();
+    const std::uint64_t value = progressValue_.load();
+    if (!exportprogress::lengthKnown(maximum)) {
+        // No measure to show against: the bar stays busy.
+        ui_->pProgressBar->setRange(0, 0);
+        return;
+    }
+    ui_->pProgressBar->setRange(0, static_cast<int>(kExportBarSteps));
+    ui_->pProgressBar->setValue(
+        static_cast<int>(exportprogress::stepsDone(value, maximum, kExportBarSteps)));
+    showTimeLeft(value, maximum);
 }
 
-void ExportWindow::endSheet(bool succeeded, const QString& failure) {
+void ExportWindow::showTimeLeft(std::uint64_t value, std::uint64_t maximum) {
+    if (cancelling_ || ended_)
+        return;
+    if (!renderClock_.isValid())
+        renderClock_.start();
+    const double fraction =
+        value >= maximum ? 1.0 : static_cast<double>(value) / static_cast<double>(maximum);
+    const auto left =
+        exporttimeleft::secondsLeft(static_cast<double>(renderClock_.elapsed()) / 1000.0, fraction);
+    if (left)
+        ui_->labelTimeLeft->setText(exporttimeleft::text(*left));
+}
+
+void ExportWindow::endSheet(bool succeeded, bool cancelled, const QString& failure) {
     if (ended_)
         return;
     ended_ = true;
     showProgress();
-    emit sheetEnded(succeeded, failure);
+    emit sheetEnded(succeeded, cancelled, failure);
 }
 
 void ExportWindow::reject() {
-    if (!running())
+    if (!running()) {
         QDialog::reject();
+        return;
+    }
+    if (cancelling_)
+        return;
+    cancelling_ = true;
+    // UI thread to worker: only the exporter's atomic flag (see the header comment).
+    exporter_.cancel();
+    ui_->buttonBox->setEnabled(false);
+    ui_->labelTimeLeft->setText(tr("Cancelling…"));
 }
 
 void ExportWindow::closeEvent(QCloseEvent* event) {
-    if (running())
+    if (running()) {
         event->ignore();
-    else
+        reject();
+    } else {
         QDialog::closeEvent(event);
+    }
 }

@@ -162,8 +162,9 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     void menuExportAsWAV();
     // File › Export Loop…: the same for the A-B loop alone; enabled while a loop is set.
     void menuExportLoop();
-    // The sheet's end: hides and drops the export window, tells the user when it failed.
-    void didEndSheet(bool succeeded, const QString& failure);
+    // The sheet's end: hides and drops the export window, tells the user when it failed (a
+    // cancel is the user's own doing and is not reported back).
+    void didEndSheet(bool succeeded, bool cancelled, const QString& failure);
     // The save panel's file types, in this order, as name filters.
     static QStringList exportFileFilters();
     void menuSaveSettingsFile();

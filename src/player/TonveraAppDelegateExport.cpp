@@ -99,7 +99,7 @@ void TonveraAppDelegate::startExport(const QString& title, const QString& propos
     console("opened export controller");
 }
 
-void TonveraAppDelegate::didEndSheet(bool succeeded, const QString& failure) {
+void TonveraAppDelegate::didEndSheet(bool succeeded, bool cancelled, const QString& failure) {
     console("didEndSheet");
     if (!m_pExportController)
         return;
@@ -110,6 +110,6 @@ void TonveraAppDelegate::didEndSheet(bool succeeded, const QString& failure) {
     ui_->menuItemExportAsWAV->setEnabled(true);
     exportRunning_ = false;
     showExportLoopItem();
-    if (!succeeded)
+    if (!succeeded && !cancelled)
         tellUser(tr("The export failed. %1").arg(failure));
 }

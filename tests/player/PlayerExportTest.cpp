@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QProgressBar>
 #include <filesystem>
+#include <fstream>
 
 #include "PlayerFixture.h"
 #include "export/ExportWindow.h"
@@ -103,6 +104,31 @@ TEST_F(PlayerExportTest, AFailedExportSaysSoAndLeavesNoFile) {
     exportTo(QString::fromStdString(dir_.file("song.wav")));
     EXPECT_EQ(told_.size(), 2);
     EXPECT_FALSE(d().exportController() && d().exportController()->running());
+}
+
+// Escape on the sheet stops the export: the sheet ends without a message, nothing of the export
+// is left and the file that was at the chosen name stays as it was.
+TEST_F(PlayerExportTest, EscapeOnTheSheetCancelsAndKeepsTheOldFile) {
+    // Long enough that the render is still running when the key comes.
+    d().open(wav("song.wav", 30.0));
+    const std::string out = dir_.file("take.wav");
+    std::ofstream(out) << "the previous take";
+    saveAnswer_ = QString::fromStdString(out);
+    menuItemExportAsWAV()->trigger();
+    ExportWindow* sheet = d().exportController();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(sheet->running());
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([this] { return d().exportController() == nullptr; }, 30000));
+    EXPECT_TRUE(told_.isEmpty()) << told_.join('\n').toStdString();
+    EXPECT_EQ(testsupport::readFile(out), "the previous take");
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "take.wav" || name.find("take") == std::string::npos) << name;
+    }
+    EXPECT_NE(testsupport::readFile(dir_.file("log.txt")).find("SoundExporter: export cancelled"),
+              std::string::npos);
+    EXPECT_TRUE(menuItemExportAsWAV()->isEnabled());
 }
 
 }  // namespace

@@ -184,6 +184,7 @@ std::vector<ShortcutLine> shortcutList() {
         {tr("Ctrl+O"), tr("Open music")},
         {tr("Ctrl+Shift+O / Ctrl+S"), tr("Open / save a practice settings file")},
         {tr("Ctrl+E"), tr("Export the altered music")},
+        {tr("Escape"), tr("Cancel a running export")},
         {tr("Ctrl+L"), tr("Show the log file")},
         {tr("Ctrl+,"), tr("Settings")},
         {tr("F1"), tr("This list of keys")},

@@ -428,11 +428,13 @@ TEST(CommandLineExportTest, AStopSignalMidRenderEndsWithItsStatusAndNothingLeftB
         struct Raiser {
             int signal;
             bool raised = false;
-        } raiser{signal};
+            std::string said;
+        } raiser{signal, false, {}};
         cookie_io_functions_t io{};
         io.write = [](void* cookie, const char* data, std::size_t size) -> ssize_t {
             auto* r = static_cast<Raiser*>(cookie);
             const std::string line(data, size);
+            r->said += line;
             if (!r->raised && line.find('%') != std::string::npos &&
                 line.find("  0 %") == std::string::npos) {
                 r->raised = true;
@@ -446,6 +448,8 @@ TEST(CommandLineExportTest, AStopSignalMidRenderEndsWithItsStatusAndNothingLeftB
         EXPECT_EQ(commandline::runExport(request, progress, nullptr), status) << signal;
         std::fclose(progress);
         EXPECT_TRUE(raiser.raised);
+        // Stopped mid-render, not rendered to the end and thrown away.
+        EXPECT_EQ(raiser.said.find("100 %"), std::string::npos) << raiser.said;
         EXPECT_EQ(testsupport::readFile(out), "the previous export");
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir.path()))

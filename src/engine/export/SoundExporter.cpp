@@ -18,8 +18,8 @@ namespace {
 constexpr DWORD kBlockBytes = 20000;
 constexpr QWORD kLengthUnknown = static_cast<QWORD>(-1);
 constexpr DWORD kDataError = static_cast<DWORD>(-1);
-// The rendered length may miss the one measured up front by rounding at another rate; a source
-// that really came up short misses it by far more.
+// A range's rendered length may miss the one worked out up front by rounding at another rate; a
+// source that really came up short misses it by far more.
 constexpr double kLengthSlackSeconds = 0.001;
 constexpr const char* kMusicChanged = "The music file changed while it was exported.";
 
@@ -203,6 +203,8 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
         failure_ = "Unknown export type " + std::to_string(type) + ".";
     }
 
+    // What the music measured when the export began; see the check after the loop.
+    const QWORD streamLength = BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE);
     std::uint64_t rangeLeft = rangeBytes;
     std::uint64_t rendered = 0;
     bool pulledNothing = false;
@@ -245,21 +247,18 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
             break;
     }
     if (started && failure_.empty()) {
-        // A file cut short while it is read ends the stream early, or (where its timestamps
-        // promised more) pads the rest with silence at the same length: the first shows in where
-        // the stream stopped, the second only on disk. A whole export's length and position
-        // share the library's unit; a range counts the bytes rendered.
+        // A file that gives less than it did when measured shortens the stream's length to what
+        // it delivered, or (where its timestamps promised more) pads the rest with silence at the
+        // same length, which only the file on disk tells. A range counts what it rendered.
+        const QWORD lengthNow = BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE);
         const QWORD slack = BASS_ChannelSeconds2Bytes(musicChannel_, kLengthSlackSeconds);
-        const QWORD reached =
-            rangeBytes > 0 ? rendered : BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE);
-        const QWORD expected = rangeBytes > 0 ? rangeBytes : length;
-        const bool cameShort =
-            expected != 0 && expected != kLengthUnknown && reached + slack < expected;
-        if (dataFailed || cameShort || !musicFileUnchanged()) {
+        const bool shrank = streamLength != kLengthUnknown && lengthNow < streamLength;
+        const bool rangeCameShort = rangeBytes > 0 && rendered + slack < rangeBytes;
+        if (dataFailed || shrank || rangeCameShort || !musicFileUnchanged()) {
             exportLog().writef(
-                "SoundExporter: the music changed during the export: %llu of %llu bytes reached",
-                static_cast<unsigned long long>(reached),
-                static_cast<unsigned long long>(expected));
+                "SoundExporter: the music changed during the export: length %llu of %llu bytes",
+                static_cast<unsigned long long>(lengthNow),
+                static_cast<unsigned long long>(streamLength));
             failure_ = kMusicChanged;
         }
     }

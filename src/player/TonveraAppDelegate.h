@@ -82,6 +82,9 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     static const QStringList& allAudioFileTypes();
     // The open panel's choices: the types above, all audio files, all files.
     static QStringList openFileFilters();
+    // The export's save panel types that export at the level heard with the volume at full
+    // (doubled, the limiter holding full scale) rather than at the recording's own.
+    static QStringList exportHeardFilters();
 
     // ---- start-up, window and menus
     void applicationDidFinishLaunching();
@@ -177,7 +180,6 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     // The save panel's file types, in this order, as name filters: each type at the music's own
     // level, then each as heard at full volume (exportHeardFilters()), then all files.
     static QStringList exportFileFilters();
-    static QStringList exportHeardFilters();
     void menuSaveSettingsFile();
     void menuOpenSettingsFile();
 

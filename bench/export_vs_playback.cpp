@@ -152,6 +152,8 @@ bool measure(const testsupport::TempDir& dir, const std::string& music, SoundQua
     settings.tempo = kTempo;
     settings.pitch = kPitch;
     settings.engineFlags = MusicChain::engineFlags(quality);
+    // Compared with what is heard, so at the level heard (the live volume is at full below).
+    settings.level = ExportLevel::Heard;
     {
         SoundExporter exporter;
         bool ok = exporter.prepare(settings);

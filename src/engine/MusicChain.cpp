@@ -44,11 +44,11 @@ bool MusicChain::makeTempoStream(std::uint32_t engineFlags) {
     return false;
 }
 
-void MusicChain::addGain() const {
+void MusicChain::addGain(float factor) const {
     // Neither result is examined: without the stage the music only sounds softer.
     const HFX gain = BASS_ChannelSetFX(tempo_, BASS_FX_BFX_VOLUME, 1);
-    const BASS_BFX_VOLUME doubled{BASS_BFX_CHANALL, kGain};
-    BASS_FXSetParameters(gain, &doubled);
+    const BASS_BFX_VOLUME level{BASS_BFX_CHANALL, factor};
+    BASS_FXSetParameters(gain, &level);
 }
 
 bool MusicChain::setTempo(float percent) const {

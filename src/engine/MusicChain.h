@@ -1,7 +1,7 @@
 // The music's chain of library objects, built the same way for live playback and for the export,
 // so that what is exported is what was heard: a decoding source stream over the file, a tempo
 // stream over it (the stretch engine with tempo, pitch plus tuning, rate and the hearing tools,
-// and the limiter at its end) and the gain stage that doubles the level before the limiter.
+// and the limiter at its end) and the gain stage after it, which the limiter makes room for.
 //
 // Playback and export differ only where their use demands it: the live source decodes to float
 // and the live tempo stream loops and is played on the device; the export's source is scanned
@@ -56,6 +56,8 @@ class MusicChain {
     // The gain stage's linear factor: the music always sounds at twice the file's amplitude
     // before the volume (live) applies; the limiter keeps the peaks below full scale.
     static constexpr float kGain = 2.0F;
+    // The factor that leaves the music at the file's own level (an export's default).
+    static constexpr float kUnityGain = 1.0F;
     // Tuning in cents, either way.
     static constexpr float kMaxTuning = 50.0F;
 
@@ -72,8 +74,9 @@ class MusicChain {
     // did not take is freed, except on the no-sound device of an export, which frees it with
     // itself.
     bool makeTempoStream(std::uint32_t engineFlags);
-    // Step 3: the gain stage on the tempo stream.
-    void addGain() const;
+    // Step 3: the gain stage on the tempo stream, at the linear `factor`; the limiter then holds
+    // the peaks at full scale divided by it.
+    void addGain(float factor = kGain) const;
     // Step 4, one value at a time, so that each can be reported as it is set. Each returns
     // false when the library refuses the value (the stream keeps the one it had).
     bool setTempo(float percent) const;

@@ -45,11 +45,14 @@ QString patternsOf(const QStringList& fileTypes) {
     return patterns.join(QLatin1Char(' '));
 }
 
-QString chooseSaveWithDialog(QWidget* parent, const QString& title, const QString& proposedPath,
-                             const QStringList& filters) {
+TonveraAppDelegate::SaveChoice chooseSaveWithDialog(QWidget* parent, const QString& title,
+                                                    const QString& proposedPath,
+                                                    const QStringList& filters) {
     // Application-modal, not a sheet; the extension stays visible and any name is allowed.
-    return QFileDialog::getSaveFileName(parent, title, proposedPath,
-                                        filters.join(QStringLiteral(";;")));
+    QString filter;
+    QString path = QFileDialog::getSaveFileName(parent, title, proposedPath,
+                                                filters.join(QStringLiteral(";;")), &filter);
+    return {std::move(path), std::move(filter)};
 }
 
 QString chooseWithDialog(QWidget* parent, const QStringList& filters) {

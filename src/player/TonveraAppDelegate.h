@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include "crashreport/KTVarneskManager.h"
 #include "formats/PracticeSetup.h"
@@ -56,10 +57,19 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     using FileShower = std::function<void(const QString& path)>;
     // Tells the user something in one sentence, window-modal on `parent`, without blocking.
     using MessageShower = std::function<void(QWidget* parent, const QString& text)>;
-    // The save panel: returns the chosen path, or an empty string when the user cancelled.
+    // What the export's save panel returns: the chosen path (empty when the user cancelled) and
+    // the name filter chosen with it (empty: the first).
+    struct SaveChoice {
+        // Implicit, so that a chooser may answer with the path alone.
+        SaveChoice(QString chosenPath = {}, QString chosenFilter = {})
+            : path(std::move(chosenPath)), filter(std::move(chosenFilter)) {}
+        QString path;
+        QString filter;
+    };
+    // The save panel.
     using SaveChooser =
-        std::function<QString(QWidget* parent, const QString& title, const QString& proposedPath,
-                              const QStringList& filters)>;
+        std::function<SaveChoice(QWidget* parent, const QString& title, const QString& proposedPath,
+                                 const QStringList& filters)>;
 
     // `engine` is the shared engine in the program; tests hand in their own. The window is
     // created here but shown only by showMainApplicationWindow().
@@ -72,6 +82,9 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     static const QStringList& allAudioFileTypes();
     // The open panel's choices: the types above, all audio files, all files.
     static QStringList openFileFilters();
+    // The export's save panel types that export at the level heard with the volume at full
+    // (doubled, the limiter holding full scale) rather than at the recording's own.
+    static QStringList exportHeardFilters();
 
     // ---- start-up, window and menus
     void applicationDidFinishLaunching();
@@ -165,7 +178,8 @@ class TonveraAppDelegate : public QObject, public KTVarneskManagerDelegate {
     // The sheet's end: hides and drops the export window, tells the user when it failed (a
     // cancel is the user's own doing and is not reported back).
     void didEndSheet(bool succeeded, bool cancelled, const QString& failure);
-    // The save panel's file types, in this order, as name filters.
+    // The save panel's file types, in this order, as name filters: each type at the music's own
+    // level, then each as heard at full volume (exportHeardFilters()), then all files.
     static QStringList exportFileFilters();
     void menuSaveSettingsFile();
     void menuOpenSettingsFile();

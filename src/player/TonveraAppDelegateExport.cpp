@@ -35,8 +35,16 @@ ExportSettings exportSettingsFromEngine(const SoundEngine& engine) {
 }  // namespace
 
 QStringList TonveraAppDelegate::exportFileFilters() {
-    return {tr("WAV audio (*.wav)"), tr("MP4 audio, AAC (*.mp4)"),
-            tr("M4A audio, Apple Lossless (*.m4a)"), tr("All files (*)")};
+    return QStringList{tr("WAV audio (*.wav)"), tr("MP4 audio, AAC (*.mp4)"),
+                       tr("M4A audio, Apple Lossless (*.m4a)")} +
+           exportHeardFilters() + QStringList{tr("All files (*)")};
+}
+
+QStringList TonveraAppDelegate::exportHeardFilters() {
+    // The level rides on the type filter so that the desktop's own save panel can offer it too.
+    return {tr("WAV audio, as heard at full volume (*.wav)"),
+            tr("MP4 audio, AAC, as heard at full volume (*.mp4)"),
+            tr("M4A audio, Apple Lossless, as heard at full volume (*.m4a)")};
 }
 
 ExportWindow* TonveraAppDelegate::exportController() const {
@@ -72,8 +80,9 @@ void TonveraAppDelegate::startExport(const QString& title, const QString& propos
 
     const QString musicFolder =
         QFileInfo(QString::fromStdString(soundEngine_->musicFile())).absolutePath();
-    const QString chosen = saveChooser_(
+    const SaveChoice choice = saveChooser_(
         window_.get(), title, QDir(musicFolder).filePath(proposedName), exportFileFilters());
+    const QString& chosen = choice.path;
     if (chosen.isEmpty())
         return;
     // Writing the export over the file it is read from would destroy the music mid-way.
@@ -89,7 +98,10 @@ void TonveraAppDelegate::startExport(const QString& title, const QString& propos
     m_pExportController->setType(exporttype::forPath(chosen.toStdString()));
     m_pExportController->setOutputPath(file.absoluteFilePath());
     // Taken once the music is paused: a speed trainer moves the tempo only while it plays.
-    m_pExportController->setSettings(exportSettingsFromEngine(*soundEngine_));
+    ExportSettings settings = exportSettingsFromEngine(*soundEngine_);
+    settings.level =
+        exportHeardFilters().contains(choice.filter) ? ExportLevel::Heard : ExportLevel::Original;
+    m_pExportController->setSettings(std::move(settings));
     m_pExportController->setRange(rangeStart, rangeEnd);
     connect(m_pExportController, &ExportWindow::sheetEnded, this, &TonveraAppDelegate::didEndSheet);
     ui_->menuItemExportAsWAV->setEnabled(false);

@@ -1,6 +1,7 @@
 // The small signal-processing pieces whose arithmetic is easy to get wrong.
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -232,6 +233,43 @@ TEST(PeakLimiterTest, ExactBelowTheCeilingAndNeverAboveIt) {
         ASSERT_EQ(out[2 * (i + delay)], in[2 * i]) << i;
     for (std::size_t i = 70000; i + delay < in.size() / 2; ++i)
         ASSERT_EQ(out[2 * (i + delay) + 1], in[2 * i + 1]) << i;
+}
+
+// A whole block that needs nothing is moved on at once; one frame at a time (shorter than the
+// look-ahead) never is. Both must give the same samples: quiet stretches long enough for the level
+// to come back to exactly 1, a loud block arriving straight after one (the look-ahead then lowers
+// frames the quiet block left in the delay), quiet blocks still under a loud one's release, and
+// block sizes from a frame to thousands.
+TEST(PeakLimiterTest, WholeBlocksGiveWhatFrameByFrameGives) {
+    constexpr int kRate = 44100;
+    audiolib::PeakLimiter whole(kRate, 2);
+    audiolib::PeakLimiter single(kRate, 2);
+    whole.setCeiling(0.5F);
+    single.setCeiling(0.5F);
+    std::mt19937 random(11);
+    std::uniform_int_distribution<std::size_t> largeBlock(1, 3000);
+    std::uniform_int_distribution<std::size_t> smallBlock(1, 2 * whole.lookAheadFrames());
+    std::bernoulli_distribution small(0.1);
+    std::uniform_real_distribution<float> sample(-1.0F, 1.0F);
+    std::vector<float> in;
+    std::vector<float> outWhole;
+    std::vector<float> outSingle;
+    for (int b = 0; b < 360; ++b) {
+        const std::size_t frames = small(random) ? smallBlock(random) : largeBlock(random);
+        // About 80000 quiet frames between loud blocks: the level is exactly 1 again by then.
+        const float level = b % 60 == 30 ? 0.9F : 0.49F;
+        in.resize(2 * frames);
+        for (float& v : in)
+            v = level * sample(random);
+        outWhole.resize(in.size());
+        outSingle.resize(in.size());
+        whole.process(in.data(), outWhole.data(), frames);
+        for (std::size_t i = 0; i < frames; ++i)
+            single.process(in.data() + 2 * i, outSingle.data() + 2 * i, 1);
+        ASSERT_EQ(outWhole, outSingle) << "block " << b << " of " << frames << " frames";
+        for (const float v : outWhole)
+            ASSERT_LE(std::fabs(v), 0.5F) << "block " << b;
+    }
 }
 
 }  // namespace

@@ -93,8 +93,10 @@ class SoundExporterTest : public ::testing::Test {
     }
 
     ExportSettings settings(float tempo, float pitch, std::optional<float> rate = {},
-                            std::uint32_t engine = 0) const {
+                            std::uint32_t engine = 0,
+                            ExportLevel level = ExportLevel::Original) const {
         ExportSettings s;
+        s.level = level;
         s.musicFile = music_;
         s.tempo = tempo;
         s.pitch = pitch;
@@ -126,6 +128,7 @@ struct TypeCase {
     float pitch;
     float rate;  // 0: the file's own
     std::uint32_t engine;
+    ExportLevel level;
 };
 
 class SoundExporterTypes : public SoundExporterTest,
@@ -135,7 +138,7 @@ TEST_P(SoundExporterTypes, FileHasTheTypeLengthKeyAndLevelAskedFor) {
     const TypeCase& c = GetParam();
     const std::string out = dir_.file(c.name);
     const std::optional<float> rate = c.rate > 0 ? std::optional<float>(c.rate) : std::nullopt;
-    ASSERT_TRUE(exportWith(settings(c.tempo, c.pitch, rate, c.engine), c.type, out));
+    ASSERT_TRUE(exportWith(settings(c.tempo, c.pitch, rate, c.engine, c.level), c.type, out));
 
     // Source time passes at tempo ratio times rate ratio; the key moves with pitch and rate.
     const double speed = (1.0 + c.tempo / 100.0) * (c.rate > 0 ? c.rate / 44100.0 : 1.0);
@@ -161,10 +164,16 @@ TEST_P(SoundExporterTypes, FileHasTheTypeLengthKeyAndLevelAskedFor) {
     ASSERT_EQ(channels, 2);
     const auto left = testsupport::channelOf(decoded, 2, 0);
     EXPECT_NEAR(testsupport::dominantFrequency(left, fileRate), expectedHz, expectedHz * 0.01);
-    // The gain stage doubles the source's 0.5 sine to full scale, where the limiter holds it
-    // (AAC's own ripple may overshoot a little).
-    EXPECT_GT(testsupport::peak(left), 0.9);
-    EXPECT_LE(testsupport::peak(left), c.type == exporttype::kMp4 ? 1.05 : 1.0);
+    if (c.level == ExportLevel::Heard) {
+        // The gain stage doubles the source's 0.5 sine to full scale, where the limiter holds it
+        // (AAC's own ripple may overshoot a little).
+        EXPECT_GT(testsupport::peak(left), 0.9);
+        EXPECT_LE(testsupport::peak(left), c.type == exporttype::kMp4 ? 1.05 : 1.0);
+    } else {
+        // The recording's own level: the 0.5 sine (-6.02 dBFS) stays there in every sample of
+        // both channels, so none reaches full scale and the limiter has nothing to do.
+        EXPECT_NEAR(20.0 * std::log10(testsupport::peak(decoded)), 20.0 * std::log10(0.5), 0.3);
+    }
 
     EXPECT_EQ(progress_.lengths, 1);
     EXPECT_FALSE(progress_.updatesBeforeLength);
@@ -173,14 +182,15 @@ TEST_P(SoundExporterTypes, FileHasTheTypeLengthKeyAndLevelAskedFor) {
     EXPECT_TRUE(leftovers().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, SoundExporterTypes,
-                         ::testing::Values(TypeCase{exporttype::kWav, "slow.wav", "pcm_s16le",
-                                                    "wav", -25.0F, 0.0F, 0.0F, 0},
-                                           TypeCase{exporttype::kMp4, "up.mp4", "aac", "mov,mp4",
-                                                    0.0F, 2.0F, 0.0F, TONVERA_FX_TEMPO_LIGHT},
-                                           TypeCase{exporttype::kM4a, "fast.m4a", "alac", "mov,mp4",
-                                                    20.0F, -1.0F, 48000.0F, 0}),
-                         [](const auto& info) { return std::string(info.param.codec); });
+INSTANTIATE_TEST_SUITE_P(
+    Types, SoundExporterTypes,
+    ::testing::Values(TypeCase{exporttype::kWav, "slow.wav", "pcm_s16le", "wav", -25.0F, 0.0F, 0.0F,
+                               0, ExportLevel::Original},
+                      TypeCase{exporttype::kMp4, "up.mp4", "aac", "mov,mp4", 0.0F, 2.0F, 0.0F,
+                               TONVERA_FX_TEMPO_LIGHT, ExportLevel::Heard},
+                      TypeCase{exporttype::kM4a, "fast.m4a", "alac", "mov,mp4", 20.0F, -1.0F,
+                               48000.0F, 0, ExportLevel::Heard}),
+    [](const auto& info) { return std::string(info.param.codec); });
 
 TEST_F(SoundExporterTest, WavExportLogsItsStepsInOrder) {
     ASSERT_TRUE(exportWith(settings(-10.0F, 1.0F), exporttype::kWav, dir_.file("out.wav")));
@@ -304,6 +314,34 @@ TEST_F(SoundExporterTest, ExportThroughALinkKeepsTheLinkAndALongNameStillExports
     const std::string longName = dir_.file(std::string(251, 'n') + ".wav");  // 255 characters
     ASSERT_TRUE(exportWith(settings(0, 0), exporttype::kWav, longName, &failure)) << failure;
     EXPECT_NE(probe(longName, "stream=codec_name").find("pcm_s16le"), std::string::npos);
+    EXPECT_TRUE(leftovers().empty());
+}
+
+// Music cut short on disk half-way through (as an editor saving over it might): the export fails
+// and says so instead of finishing a file whose end is missing or silent, and leaves no file.
+TEST_F(SoundExporterTest, MusicCutShortDuringTheExportFailsAndLeavesNoFile) {
+    struct CutsTheMusic : Progress {
+        void exportUpdate(std::uint32_t n) override {
+            Progress::exportUpdate(n);
+            if (!cut && length > 0 && n > length / 4) {
+                fs::resize_file(music, fs::file_size(music) / 2);
+                cut = true;
+            }
+        }
+        std::string music;
+        bool cut = false;
+    } cutter;
+    cutter.music = music_;
+    const std::string out = dir_.file("out.wav");
+    SoundExporter exporter;
+    exporter.setDelegate(&cutter);
+    ASSERT_TRUE(exporter.prepare(settings(-25, 0)));
+    EXPECT_FALSE(exporter.exportTo(exporttype::kWav, out));
+    const std::string failure = exporter.failure();
+    exporter.finish();
+    EXPECT_TRUE(cutter.cut);
+    EXPECT_EQ(failure, "The music file changed while it was exported.");
+    EXPECT_FALSE(fs::exists(out));
     EXPECT_TRUE(leftovers().empty());
 }
 
@@ -471,6 +509,13 @@ TEST(CommandLineExportTest, BadValuesAndMissingFilesAreOneLineErrors) {
     EXPECT_FLOAT_EQ(good.settings.tempo, -25.0F);
     EXPECT_EQ(good.settings.engineFlags, TONVERA_FX_TEMPO_LIGHT);
     EXPECT_TRUE(good.settings.hearing.neutral());
+    EXPECT_EQ(good.settings.level, ExportLevel::Original);
+    EXPECT_EQ(parse({"--export", "o.wav", "--level", "heard", "in.mp3"}).settings.level,
+              ExportLevel::Heard);
+    EXPECT_EQ(parse({"--export", "o.wav", "--level=original", "in.mp3"}).settings.level,
+              ExportLevel::Original);
+    EXPECT_EQ(parse({"--export", "o.wav", "--level", "loud", "in.mp3"}).error,
+              "--level must be original or heard");
     const auto hearing =
         parse({"--export", "o.wav", "--tuning", "-18", "--focus", "custom:500:1.5:-6",
                "--centre-cancel", "--channels", "swapped", "in.mp3"});
@@ -492,6 +537,7 @@ TEST(CommandLineExportTest, BadValuesAndMissingFilesAreOneLineErrors) {
              {"--export", "o.wav", "--focus", "custom:500:1:6:2", "in.mp3"},
              {"--export", "o.wav", "--focus", "custom:5:1:6", "in.mp3"},
              {"--export", "o.wav", "--channels", "both", "in.mp3"},
+             {"--export", "o.wav", "--level", "in.mp3"},
              {"--export", "o.wav"},
              {"--export", "o.wav", "--loud", "in.mp3"}}) {
         const auto request = parse(bad);

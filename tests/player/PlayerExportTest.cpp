@@ -21,7 +21,7 @@ class PlayerExportTest : public PlayerTest {
             saveTitle_ = title;
             proposed_ = proposed;
             saveFilters_ = filters;
-            return saveAnswer_;
+            return TonveraAppDelegate::SaveChoice(saveAnswer_, saveFilter_);
         });
         d().showMainApplicationWindow();
     }
@@ -37,6 +37,7 @@ class PlayerExportTest : public PlayerTest {
     }
 
     QString saveAnswer_;
+    QString saveFilter_;  // the name filter the panel answers with; empty: the first
     int saveCalls_ = 0;
     QString saveTitle_;
     QString proposed_;
@@ -91,6 +92,28 @@ TEST_F(PlayerExportTest, ExportLoopIsOnWithALoopAndWritesThatSpanAtTheTempo) {
     std::vector<float> decoded;
     ASSERT_TRUE(testsupport::decodeFile(out, &decoded));
     EXPECT_NEAR(decoded.size() / 2.0, 2.5 * 44100 / 1.25, 1.0);
+}
+
+// The panel's first types keep the recording's level (a 0.5 sine stays near 0.5); a type "as heard
+// at full volume", offered in the same panel, doubles it to full scale.
+TEST_F(PlayerExportTest, TheHeardTypesExportAtTheLevelHeard) {
+    d().open(wav("song.wav", 1.0));
+    const std::string original = dir_.file("original.wav");
+    exportTo(QString::fromStdString(original));
+    const QStringList heardTypes = TonveraAppDelegate::exportHeardFilters();
+    ASSERT_FALSE(heardTypes.isEmpty());
+    for (const QString& type : heardTypes)
+        EXPECT_TRUE(saveFilters_.contains(type)) << type.toStdString();
+    saveFilter_ = heardTypes.front();
+    const std::string heard = dir_.file("heard.wav");
+    exportTo(QString::fromStdString(heard));
+    EXPECT_TRUE(told_.isEmpty()) << told_.join('\n').toStdString();
+    std::vector<float> decoded;
+    ASSERT_TRUE(testsupport::decodeFile(original, &decoded));
+    // Within the stretcher's own ripple (under 1 dB), and far from doubled.
+    EXPECT_NEAR(testsupport::peak(decoded), 0.5, 0.06);
+    ASSERT_TRUE(testsupport::decodeFile(heard, &decoded));
+    EXPECT_GT(testsupport::peak(decoded), 0.9);
 }
 
 TEST_F(PlayerExportTest, AFailedExportSaysSoAndLeavesNoFile) {

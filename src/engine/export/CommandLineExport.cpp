@@ -208,6 +208,15 @@ Request parse(const std::vector<std::string>& arguments) {
                 return invalid("--quality must be best or light");
             }
             request.qualityGiven = true;
+        } else if (option == "--level") {
+            const auto text = value();
+            if (text && *text == "original") {
+                request.settings.level = ExportLevel::Original;
+            } else if (text && *text == "heard") {
+                request.settings.level = ExportLevel::Heard;
+            } else {
+                return invalid("--level must be original or heard");
+            }
         } else if (option.rfind("--", 0) == 0) {
             unknown.push_back(option);
         } else {
@@ -233,8 +242,8 @@ std::string usage(const std::string& program) {
     return "Usage: " + program + " [FILE]\n" + "       " + program +
            " --export OUT [--tempo PERCENT] [--pitch SEMITONES] [--rate HZ]\n" +
            "               [--tuning CENTS] [--focus BAND] [--centre-cancel]\n"
-           "               [--channels stereo|left|right|mono|swapped] [--quality best|light] "
-           "IN\n" +
+           "               [--channels stereo|left|right|mono|swapped] [--quality best|light]\n"
+           "               [--level original|heard] IN\n" +
            "       " + program +
            " --help\n"
            "\n"
@@ -254,6 +263,9 @@ std::string usage(const std::string& program) {
            "lead)\n"
            "  --channels WHICH    stereo, left, right, mono or swapped; default: stereo\n"
            "  --quality best|light  stretch engine; default: the one chosen in Settings\n"
+           "  --level original|heard  original keeps the recording's own level (the default);\n"
+           "                      heard is the level the player sounds at with the volume at\n"
+           "                      full: twice as loud, its peaks held below full scale\n"
            "  -h, --help          show this help and exit\n"
            "\n"
            "Progress is shown on stderr. Exit status: 0 when OUT was written, 1 when the export\n"

@@ -1,5 +1,6 @@
 // `tonvera --export OUT [--tempo PERCENT] [--pitch SEMITONES] [--rate HZ] [--tuning CENTS]
-// [--focus BAND] [--centre-cancel] [--channels WHICH] [--quality best|light] IN`: renders IN into
+// [--focus BAND] [--centre-cancel] [--channels WHICH] [--quality best|light]
+// [--level original|heard] IN`: renders IN into
 // OUT through the same SoundExporter as the export command, with no window and no sound device,
 // progress on stderr, and an exit status for scripts.
 //

@@ -1,5 +1,7 @@
 #include "engine/export/SoundExporter.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -15,6 +17,12 @@
 namespace {
 
 constexpr DWORD kBlockBytes = 20000;
+constexpr QWORD kLengthUnknown = static_cast<QWORD>(-1);
+constexpr DWORD kDataError = static_cast<DWORD>(-1);
+// A range's rendered length may miss the one worked out up front by rounding at another rate; a
+// source that really came up short misses it by far more.
+constexpr double kLengthSlackSeconds = 0.001;
+constexpr const char* kMusicChanged = "The music file changed while it was exported.";
 
 Logger& exportLog() {
     return Logger::sharedSingleton();
@@ -42,6 +50,7 @@ bool SoundExporter::prepare(const ExportSettings& settings) {
     hearing_ = settings.hearing;
     mf_Rate = settings.rate.value_or(0.0F);
     outputDevice_ = settings.outputDevice;
+    level_ = settings.level;
 
     console("SoundExporter.prepare: bass set config");
     // Process-wide: the live stream is paused under the export sheet meanwhile.
@@ -64,6 +73,8 @@ bool SoundExporter::prepare(const ExportSettings& settings) {
 
     musicFile_ = settings.musicFile;
     console("SoundExporter: opening file %s", musicFile_.c_str());
+    // Taken before the file is opened, so that a change between the two still shows.
+    musicIdentity_ = identityOf(musicFile_);
     // The chain of live playback, decoding to 16-bit for the file.
     if (!chain_.openSource(musicFile_)) {
         exportLog().writef("SoundExporter: failed to load file: %s", musicFile_.c_str());
@@ -133,8 +144,13 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
         return false;
     }
 
-    // The live stream's gain stage; the live volume is not carried over.
-    chain_.addGain();
+    // The live stream's gain stage, at the music's own level unless the level heard at full
+    // volume was asked for; the live volume is not carried over.
+    const bool heard = level_ == ExportLevel::Heard;
+    chain_.addGain(heard ? MusicChain::kGain : MusicChain::kUnityGain);
+    if (heard)
+        exportLog().writef("SoundExport: level as heard, gain %f",
+                           static_cast<double>(MusicChain::kGain));
 
     // The rate change is carried into the file by the tempo stream itself: it resamples so
     // that its frames stay at the file's own sample rate, the rate the file is written at. A
@@ -189,7 +205,12 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
         failure_ = "Unknown export type " + std::to_string(type) + ".";
     }
 
+    // What the music measured when the export began; see the check after the loop.
+    const QWORD streamLength = BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE);
     std::uint64_t rangeLeft = rangeBytes;
+    std::uint64_t rendered = 0;
+    bool pulledNothing = false;
+    bool dataFailed = false;
     for (;;) {
         if (cancelRequested()) {
             cancelled_ = true;
@@ -203,9 +224,20 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
             rangeBytes > 0 ? static_cast<DWORD>(std::min<std::uint64_t>(rangeLeft, kBlockBytes))
                            : kBlockBytes;
         const DWORD got = BASS_ChannelGetData(musicChannel_, block_.data(), wanted);
+        pulledNothing = got == kDataError;
+        if (pulledNothing) {
+            // At its end the stream says so; anything else means the music could not be read,
+            // and whatever the file still holds would be missing from the export.
+            const int code = BASS_ErrorGetCode();
+            if (code != BASS_ERROR_ENDED) {
+                dataFailed = true;
+                exportLog().writef("SoundExporter: reading the music failed: %i", code);
+            }
+        } else {
+            rendered += got;
+        }
         if (rangeBytes > 0)
-            rangeLeft -=
-                got == static_cast<DWORD>(-1) ? rangeLeft : std::min<std::uint64_t>(got, rangeLeft);
+            rangeLeft -= pulledNothing ? rangeLeft : std::min<std::uint64_t>(got, rangeLeft);
         if (!BASS_Encode_IsActive(musicChannel_)) {
             exportLog().write("Error: The encoder died!\n");
             if (failure_.empty())
@@ -215,6 +247,24 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
         if (delegate_) {
             const QWORD at = BASS_ChannelGetPosition(musicChannel_, BASS_POS_BYTE);
             delegate_->exportUpdate64(at > rangeFrom ? at - rangeFrom : 0);
+        }
+        if (pulledNothing)
+            break;
+    }
+    if (started && failure_.empty()) {
+        // A file that gives less than it did when measured shortens the stream's length to what
+        // it delivered, or (where its timestamps promised more) pads the rest with silence at the
+        // same length, which only the file on disk tells. A range counts what it rendered.
+        const QWORD lengthNow = BASS_ChannelGetLength(musicChannel_, BASS_POS_BYTE);
+        const QWORD slack = BASS_ChannelSeconds2Bytes(musicChannel_, kLengthSlackSeconds);
+        const bool shrank = streamLength != kLengthUnknown && lengthNow < streamLength;
+        const bool rangeCameShort = rangeBytes > 0 && rendered + slack < rangeBytes;
+        if (dataFailed || shrank || rangeCameShort || !musicFileUnchanged()) {
+            exportLog().writef(
+                "SoundExporter: the music changed during the export: length %llu of %llu bytes",
+                static_cast<unsigned long long>(lengthNow),
+                static_cast<unsigned long long>(streamLength));
+            failure_ = kMusicChanged;
         }
     }
     // Closes the file; the trailer (sizes, index) can still fail on a full disk.
@@ -276,6 +326,25 @@ std::uint64_t SoundExporter::startRange() {
     exportLog().writef("SoundExporter: exporting %f s to %f s of the music, %llu frames",
                        rangeStart_, rangeEnd_, static_cast<unsigned long long>(frames));
     return std::max<std::uint64_t>(1, frames) * frameBytes;
+}
+
+std::optional<SoundExporter::FileIdentity> SoundExporter::identityOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    FileIdentity identity;
+    identity.device = static_cast<std::uint64_t>(info.st_dev);
+    identity.inode = static_cast<std::uint64_t>(info.st_ino);
+    identity.size = static_cast<std::int64_t>(info.st_size);
+    identity.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                          static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+    return identity;
+}
+
+bool SoundExporter::musicFileUnchanged() const {
+    // Size and time stamp move with any write, truncation or replacement; gone counts as changed.
+    const std::optional<FileIdentity> now = identityOf(musicFile_);
+    return musicIdentity_ && now && *now == *musicIdentity_;
 }
 
 bool SoundExporter::finish() {

@@ -14,7 +14,9 @@
 // lock the exporting thread holds.
 //
 // The file is written beside the chosen one under a temporary name and renamed over it only when
-// complete; on any failure nothing is left behind and a file that was there stays as it was.
+// complete; on any failure nothing is left behind and a file that was there stays as it was. Music
+// that ends early or changes on disk while it is read fails the export rather than leaving a file
+// whose end is missing or silent.
 #ifndef TONVERA_ENGINE_EXPORT_SOUNDEXPORTER_H
 #define TONVERA_ENGINE_EXPORT_SOUNDEXPORTER_H
 
@@ -30,10 +32,17 @@
 
 class SoundExportProtocol;
 
+// How loud the file comes out.
+enum class ExportLevel {
+    Original,  // the recording's own level: the gain stage runs at a factor of 1
+    Heard,     // as the player sounds at full volume: doubled, the limiter holding full scale
+};
+
 // What is exported: the music file and the values it sounds with. The window copies them from
 // the engine; the command line brings its own.
 struct ExportSettings : MusicSettings {
     std::string musicFile;
+    ExportLevel level = ExportLevel::Original;
     // The output device that finish() hands the exporting thread back to: the engine's, or 0
     // where there is none (the command line).
     int outputDevice = 0;
@@ -82,6 +91,8 @@ class SoundExporter {
     // Positions the stream at the range's start; the bytes it renders to, or 0 for the whole.
     std::uint64_t startRange();
     bool cancelRequested() const { return cancelRequested_.load(std::memory_order_acquire); }
+    // Whether the music file on disk is still the one prepare() opened.
+    bool musicFileUnchanged() const;
 
     MusicChain chain_{MusicChain::Use::Export};
     std::uint32_t musicChannel_ = 0;
@@ -92,9 +103,20 @@ class SoundExporter {
     float mf_Rate = 0.0F;
     float tuning_ = 0.0F;
     formats::HearingSettings hearing_;
+    ExportLevel level_ = ExportLevel::Original;
     SoundExportProtocol* delegate_ = nullptr;
     int outputDevice_ = 0;
     std::string musicFile_;
+    // The music file as prepare() found it; see musicFileUnchanged().
+    struct FileIdentity {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = -1;
+        std::int64_t modifiedNs = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    static std::optional<FileIdentity> identityOf(const std::string& path);
+    std::optional<FileIdentity> musicIdentity_;
     std::string failure_;
     std::recursive_mutex lock_;
     // Set by cancel() on any thread, read by the exporting thread between blocks.

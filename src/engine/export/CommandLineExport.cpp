@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "engine/MusicChain.h"
+#include "engine/export/ExportTarget.h"
 #include "engine/export/ExportType.h"
 #include "engine/export/SoundExportProtocol.h"
 
@@ -280,6 +281,10 @@ int runExport(const Request& request, std::FILE* progress, std::FILE* errors) {
     const std::string& in = request.settings.musicFile;
     if (::access(in.c_str(), R_OK) != 0)
         return failWith("cannot read " + in + ": " + std::strerror(errno));
+
+    // A folder, a device or a pipe as OUT is refused before the music is even opened.
+    if (const std::string refused = ExportTarget::refusal(request.output); !refused.empty())
+        return failWith(refused);
 
     // No output device: finish() hands the thread back to device 0, which selects nothing.
     SoundExporter exporter;

@@ -179,8 +179,12 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
         exportLog().writef("SoundExporter: using %s export", kWords[type]);
         std::string why;
         if (!target.reserve(&why)) {
+            // Refused before a single block is rendered: nothing to stop, nothing to remove.
             failure_ = "The file could not be written: " + why + ".";
-        } else if (started = startEncoder(type, target.temporaryPath()); !started) {
+            exportLog().writef("SoundExporter: export failed: %s", failure_.c_str());
+            return false;
+        }
+        if (started = startEncoder(type, target.temporaryPath()); !started) {
             failure_ =
                 "The encoder could not start (error " + std::to_string(BASS_ErrorGetCode()) + ").";
         }
@@ -223,6 +227,7 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
             failure_ = "The file could not be saved: " + why + ".";
     }
     if (!failure_.empty()) {
+        failure_ = target.withChosenName(failure_);
         target.discard();
         exportLog().writef("SoundExporter: export failed: %s", failure_.c_str());
         return false;

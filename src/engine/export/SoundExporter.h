@@ -10,8 +10,10 @@
 // exportTo() renders on and finish() frees, while the live stream stays on the engine's device.
 // Each of the three holds the exporter's lock for its whole run. One exporter serves one export.
 //
-// The file is written beside the chosen one under a temporary name and renamed over it only when
-// complete; on any failure nothing is left behind and a file that was there stays as it was.
+// The file is written as a temporary file in the chosen one's folder (unnamed where the file
+// system allows) and put in place only when complete; on any failure nothing is left behind and
+// a file that was there stays as it was. A target that cannot take the file (a folder, a device,
+// a pipe) is refused before anything is rendered.
 #ifndef TONVERA_ENGINE_EXPORT_SOUNDEXPORTER_H
 #define TONVERA_ENGINE_EXPORT_SOUNDEXPORTER_H
 

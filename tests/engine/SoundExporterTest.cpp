@@ -302,6 +302,8 @@ TEST_F(SoundExporterTest, ExportThroughALinkKeepsTheLinkAndALongNameStillExports
     const std::string longName = dir_.file(std::string(251, 'n') + ".wav");  // 255 characters
     ASSERT_TRUE(exportWith(settings(0, 0), exporttype::kWav, longName, &failure)) << failure;
     EXPECT_NE(probe(longName, "stream=codec_name").find("pcm_s16le"), std::string::npos);
+    // Replaced, it passes under a hidden name of its own for the moment of the rename.
+    ASSERT_TRUE(exportWith(settings(0, 0), exporttype::kWav, longName, &failure)) << failure;
     EXPECT_TRUE(leftovers().empty());
 }
 

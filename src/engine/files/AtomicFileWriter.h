@@ -18,9 +18,11 @@
 // - named temporaries that an earlier, killed write left beside the target are removed once
 //   they are old enough that no write of another instance can still be busy with them;
 // - success is never reported after a short write or a full disk, and the content is flushed to
-//   the disk before the rename.
+//   the disk before the file is put in place.
 //
 // Threads: one writer, one thread. Writers of different targets may run on different threads.
+// An unnamed file's /proc/self/fd name reaches it from any thread of the process, while the
+// writer that holds its descriptor lives.
 #ifndef TONVERA_ENGINE_FILES_ATOMICFILEWRITER_H
 #define TONVERA_ENGINE_FILES_ATOMICFILEWRITER_H
 
@@ -37,7 +39,7 @@ struct FileWriteFailure {
         WriteProtected,  // the target may not be written (EACCES)
         Create,          // the temporary file could not be made
         Write,           // writing or flushing the content failed
-        Replace,         // the rename over the target failed
+        Replace,         // putting the file in place (the link or the rename) failed
     };
     Step step = Step::None;
     int error = 0;
@@ -82,8 +84,9 @@ class AtomicFileWriter {
     bool unnamed() const { return unnamed_; }
     // The file the commit replaces: the target with every link followed.
     const std::string& targetPath() const { return target_; }
-    // Gives the finished temporary file the permissions due, flushes it and renames it over the
-    // target. False with failure() set; the temporary file is then gone.
+    // Gives the finished temporary file the permissions due, flushes it and puts it in place of
+    // the target (links or renames it). False with failure() set; the temporary file is then
+    // gone.
     bool commit();
     void discard();
     const FileWriteFailure& failure() const { return failure_; }

@@ -70,9 +70,14 @@ std::string ExportTarget::withChosenName(std::string text) const {
     return text;
 }
 
+std::string ExportTarget::cannotWrite(const std::string& why) {
+    return "The file could not be written: " + why + ".";
+}
+
 std::string ExportTarget::refusal(const std::string& finalPath) {
     ExportTarget target(finalPath);
-    return target.file_.checkTarget() ? std::string() : exportReason(target.file_.failure());
+    return target.file_.checkTarget() ? std::string()
+                                      : cannotWrite(exportReason(target.file_.failure()));
 }
 
 bool ExportTarget::reserve(std::string* why) {

@@ -18,9 +18,11 @@ class ExportTarget {
   public:
     explicit ExportTarget(const std::string& finalPath);
 
+    // The sentence for the user when the file cannot be made or kept, `why` being reserve()'s.
+    static std::string cannotWrite(const std::string& why);
     // Why `finalPath` cannot take an export (a folder, a device, a pipe, a write-protected file,
-    // no such folder), in the words reserve() would use; empty when it can. Creates nothing, so
-    // a refused target is known before anything is rendered.
+    // no such folder), as the sentence the exporter itself would fail with; empty when it can.
+    // Creates nothing, so a refused target is known before anything is rendered.
     static std::string refusal(const std::string& finalPath);
 
     // Removes the named temporaries that killed exports left in the folder over a day ago, then

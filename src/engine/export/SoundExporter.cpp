@@ -180,7 +180,7 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
         std::string why;
         if (!target.reserve(&why)) {
             // Refused before a single block is rendered: nothing to stop, nothing to remove.
-            failure_ = "The file could not be written: " + why + ".";
+            failure_ = ExportTarget::cannotWrite(why);
             exportLog().writef("SoundExporter: export failed: %s", failure_.c_str());
             return false;
         }

@@ -1,5 +1,5 @@
 // Replacing a file's whole content so that readers see either the old file or the new one, never
-// a part: the bytes go to a temporary file in the same folder, which is renamed over the target
+// a part: the bytes go to a temporary file in the same folder, which is put in place of the target
 // only when every byte was written and flushed to the disk. The Qt face of the core's
 // AtomicFileWriter, whose rules every writer of a user's file shares.
 //

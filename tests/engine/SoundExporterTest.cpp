@@ -1,14 +1,18 @@
 // Exports checked the way a user would: decoded again, and through ffprobe, and the files a
 // failure must never leave or touch.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -314,6 +318,8 @@ TEST_F(SoundExporterTest, ExportThroughALinkKeepsTheLinkAndALongNameStillExports
     const std::string longName = dir_.file(std::string(251, 'n') + ".wav");  // 255 characters
     ASSERT_TRUE(exportWith(settings(0, 0), exporttype::kWav, longName, &failure)) << failure;
     EXPECT_NE(probe(longName, "stream=codec_name").find("pcm_s16le"), std::string::npos);
+    // Replaced, it passes under a hidden name of its own for the moment of the rename.
+    ASSERT_TRUE(exportWith(settings(0, 0), exporttype::kWav, longName, &failure)) << failure;
     EXPECT_TRUE(leftovers().empty());
 }
 
@@ -362,6 +368,8 @@ TEST_F(SoundExporterTest, FullDiskLeavesTheOldTargetIntact) {
     ::umount(small.c_str());
     EXPECT_FALSE(ok);
     EXPECT_NE(failure.find("No space left on device"), std::string::npos) << failure;
+    // Named as the user chose it, not by the temporary file's passing name.
+    EXPECT_NE(failure.find(out + ":"), std::string::npos) << failure;
     EXPECT_EQ(kept, "the previous export");
     EXPECT_EQ(names, std::vector<std::string>{"song.wav"});
 }
@@ -495,6 +503,124 @@ TEST(CommandLineExportTest, AStopSignalMidRenderEndsWithItsStatusAndNothingLeftB
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, (std::vector<std::string>{"in.wav", "out.wav"}));
     }
+}
+
+// Names in a folder, for what an export adds to it.
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Looks into the target's folder at every step of the export: a temporary file with a name
+// would be seen there, an unnamed one never is.
+struct FolderWatcher : Progress {
+    void exportUpdate(std::uint32_t n) override {
+        Progress::exportUpdate(n);
+        if (namesIn(folder) != before)
+            changed = true;
+    }
+    std::string folder;
+    std::vector<std::string> before;
+    bool changed = false;
+};
+
+// While it runs an export has no name in the folder, so a killed one leaves nothing; a named
+// temporary of an export killed over a day ago is removed, whatever name that export had, and
+// one of a younger export, which may still be writing, is kept.
+TEST_F(SoundExporterTest, ARunningExportHasNoNameAndOnlyDayOldTemporariesAreRemoved) {
+    const int probe = ::open(dir_.path().c_str(), O_TMPFILE | O_WRONLY, 0600);
+    if (probe < 0)
+        GTEST_SKIP() << "the test folder's file system has no unnamed files";
+    ::close(probe);
+    const std::string out = dir_.file("song.wav");
+    const std::string stale = dir_.file(".song.wav.tmp-0badf00d.wav");
+    const std::string young = dir_.file(".song.wav.tmp-12345678.wav");
+    const std::string otherStale = dir_.file(".take 2.m4a.tmp-deadbeef.m4a");
+    std::ofstream(otherStale) << "left by an export under another name";
+    std::ofstream(stale) << "left by an export killed two days ago";
+    std::ofstream(young) << "an export started two hours ago";
+    const std::time_t now = std::time(nullptr);
+    const timespec twoDays[2] = {{0, UTIME_OMIT}, {now - 2 * 24 * 3600, 0}};
+    const timespec twoHours[2] = {{0, UTIME_OMIT}, {now - 2 * 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, stale.c_str(), twoDays, 0), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, young.c_str(), twoHours, 0), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, otherStale.c_str(), twoDays, 0), 0);
+
+    for (const bool replacing : {false, true}) {
+        SCOPED_TRACE(replacing ? "replacing a file" : "a new file");
+        FolderWatcher watcher;
+        watcher.folder = dir_.path();
+        SoundExporter exporter;
+        exporter.setDelegate(&watcher);
+        ASSERT_TRUE(exporter.prepare(settings(0, 0)));
+        // exportTo() clears the stale temporary before it renders, so the folder the progress
+        // sees is the one without it.
+        watcher.before = namesIn(dir_.path());
+        std::erase(watcher.before, ".song.wav.tmp-0badf00d.wav");
+        std::erase(watcher.before, ".take 2.m4a.tmp-deadbeef.m4a");
+        const bool ok = exporter.exportTo(exporttype::kWav, out);
+        exporter.finish();
+        ASSERT_TRUE(ok) << exporter.failure();
+        EXPECT_GT(watcher.updates, 0);
+        EXPECT_FALSE(watcher.changed);
+        EXPECT_FALSE(fs::exists(stale));
+        EXPECT_FALSE(fs::exists(otherStale));
+        EXPECT_TRUE(fs::exists(young));
+        EXPECT_EQ(leftovers(), std::vector<std::string>{".song.wav.tmp-12345678.wav"});
+        std::vector<float> decoded;
+        ASSERT_TRUE(testsupport::decodeFile(out, &decoded));
+        EXPECT_NEAR(static_cast<double>(decoded.size() / 2), 4.0 * 44100, 44100 * 0.01);
+        // The second round: a two-day-old temporary again, now beside an existing file.
+        std::ofstream(stale) << "left by an export killed two days ago";
+        ASSERT_EQ(::utimensat(AT_FDCWD, stale.c_str(), twoDays, 0), 0);
+    }
+}
+
+// A folder, a pipe or a device as the export's target is refused before anything is rendered,
+// from the command line (one line on stderr, exit 1) and from the window (its failure), and
+// nothing is created; /dev/stdout too, whatever the output goes to, even a regular file.
+TEST_F(SoundExporterTest, AFolderPipeOrDeviceAsTargetIsRefusedBeforeRendering) {
+    const std::string folder = dir_.file("takes.wav");
+    fs::create_directory(folder);
+    const std::string pipe = dir_.file("pipe.wav");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const auto before = namesIn(dir_.path());
+    for (const std::string& out : {folder, pipe, std::string("/dev/null"), std::string("/dev/full"),
+                                   std::string("/dev/stdout")}) {
+        SCOPED_TRACE(out);
+        commandline::Request request = commandline::parse({"--export", out, music_});
+        ASSERT_EQ(request.action, commandline::Action::Export) << request.error;
+        char* progressText = nullptr;
+        char* errorText = nullptr;
+        std::size_t progressSize = 0;
+        std::size_t errorSize = 0;
+        std::FILE* progress = ::open_memstream(&progressText, &progressSize);
+        std::FILE* errors = ::open_memstream(&errorText, &errorSize);
+        EXPECT_EQ(commandline::runExport(request, progress, errors), 1);
+        std::fclose(progress);
+        std::fclose(errors);
+        const std::string shown(progressText, progressSize);
+        const std::string said(errorText, errorSize);
+        std::free(progressText);
+        std::free(errorText);
+        EXPECT_EQ(shown, "");
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find(out == folder ? "Is a directory" : "not a regular file"),
+                  std::string::npos)
+            << said;
+
+        progress_ = Progress{};
+        std::string failure;
+        EXPECT_FALSE(exportWith(settings(0, 0), exporttype::kWav, out, &failure));
+        EXPECT_NE(failure.find("could not be written"), std::string::npos) << failure;
+        EXPECT_EQ(progress_.updates, 0);
+    }
+    EXPECT_EQ(namesIn(dir_.path()), before);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_TRUE(fs::is_empty(folder));
 }
 
 TEST(CommandLineExportTest, BadValuesAndMissingFilesAreOneLineErrors) {

@@ -10,6 +10,7 @@
 
 #include "engine/MusicChain.h"
 #include "engine/export/CommandLineProgress.h"
+#include "engine/export/ExportTarget.h"
 #include "engine/export/ExportType.h"
 #include "engine/export/SoundExportProtocol.h"
 #include "engine/export/StopSignals.h"
@@ -282,6 +283,10 @@ int runExport(const Request& request, std::FILE* progress, std::FILE* errors) {
     const std::string& in = request.settings.musicFile;
     if (::access(in.c_str(), R_OK) != 0)
         return failWith("cannot read " + in + ": " + std::strerror(errno));
+
+    // A folder, a device or a pipe as OUT is refused before the music is even opened.
+    if (const std::string refused = ExportTarget::refusal(request.output); !refused.empty())
+        return failWith(refused);
 
     // From here on Ctrl+C and a plain kill stop the export cleanly instead of ending the process
     // with its temporary file left behind.

@@ -196,8 +196,12 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
         exportLog().writef("SoundExporter: using %s export", kWords[type]);
         std::string why;
         if (!target.reserve(&why)) {
-            failure_ = "The file could not be written: " + why + ".";
-        } else if (started = startEncoder(type, target.temporaryPath()); !started) {
+            // Refused before a single block is rendered: nothing to stop, nothing to remove.
+            failure_ = ExportTarget::cannotWrite(why);
+            exportLog().writef("SoundExporter: export failed: %s", failure_.c_str());
+            return false;
+        }
+        if (started = startEncoder(type, target.temporaryPath()); !started) {
             failure_ =
                 "The encoder could not start (error " + std::to_string(BASS_ErrorGetCode()) + ").";
         }
@@ -288,6 +292,7 @@ bool SoundExporter::exportTo(std::int32_t type, const std::string& out) {
     // A failure that came first is the one to tell, even when a cancel followed it.
     cancelled_ = false;
     if (!failure_.empty()) {
+        failure_ = target.withChosenName(failure_);
         target.discard();
         exportLog().writef("SoundExporter: export failed: %s", failure_.c_str());
         return false;

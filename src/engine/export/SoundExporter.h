@@ -13,10 +13,11 @@
 // it only sets an atomic flag, which exportTo() reads between blocks, so it never waits for the
 // lock the exporting thread holds.
 //
-// The file is written beside the chosen one under a temporary name and renamed over it only when
-// complete; on any failure nothing is left behind and a file that was there stays as it was. Music
-// that ends early or changes on disk while it is read fails the export rather than leaving a file
-// whose end is missing or silent.
+// The file is written as a temporary file in the chosen one's folder (unnamed where the file
+// system allows) and put in place only when complete; on any failure nothing is left behind and
+// a file that was there stays as it was. A target that cannot take the file (a folder, a device,
+// a pipe) is refused before anything is rendered. Music that ends early or changes on disk while
+// it is read fails the export rather than leaving a file whose end is missing or silent.
 #ifndef TONVERA_ENGINE_EXPORT_SOUNDEXPORTER_H
 #define TONVERA_ENGINE_EXPORT_SOUNDEXPORTER_H
 

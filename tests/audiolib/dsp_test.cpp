@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "audiolib/dsp/AntiAliasFilter.h"
 #include "audiolib/dsp/LevelRamp.h"
 #include "audiolib/dsp/PeakLimiter.h"
 #include "audiolib/dsp/SampleFormat.h"
@@ -269,6 +270,97 @@ TEST(PeakLimiterTest, WholeBlocksGiveWhatFrameByFrameGives) {
         ASSERT_EQ(outWhole, outSingle) << "block " << b << " of " << frames << " frames";
         for (const float v : outWhole)
             ASSERT_LE(std::fabs(v), 0.5F) << "block " << b;
+    }
+}
+
+// The anti-alias filter's impulse response, read one frame at a time (so through the plain
+// one-output loop, not the wide ones): input frame kDelay carries a one, and since the filter
+// hides its own delay, output frame n is then tap n.
+std::vector<double> antiAliasImpulseResponse(double pitchFactor) {
+    using audiolib::AntiAliasFilter;
+    AntiAliasFilter filter(1);
+    filter.setPitchFactor(pitchFactor);
+    std::vector<double> taps;
+    for (std::size_t n = 0; taps.size() < AntiAliasFilter::kTaps; ++n) {
+        float frame = n == AntiAliasFilter::kDelay ? 1.0F : 0.0F;
+        if (filter.process(&frame, 1) == 1)
+            taps.push_back(frame);
+    }
+    return taps;
+}
+
+// Blocks of any size, through whichever wide loops they reach, for any channel count, give the
+// plain convolution of the whole signal with that impulse response, shifted back by the delay:
+// a wide loop reading a wrong input, a channel mixed up with another, history lost between blocks
+// or kept across a reset, or a wrong count of frames swallowed would each show. Below a pitch
+// factor of 1 the response must be the delay alone; above it, a symmetric low-pass with unity
+// gain at DC.
+TEST(AntiAliasFilterTest, BlocksOfAnySizeGiveTheDirectFormWithoutTheDelay) {
+    using audiolib::AntiAliasFilter;
+    constexpr std::size_t kTaps = AntiAliasFilter::kTaps;
+    constexpr std::size_t kDelay = AntiAliasFilter::kDelay;
+    std::mt19937 random(23);
+    std::bernoulli_distribution smallBlock(0.3);
+    std::uniform_int_distribution<std::size_t> smallSize(1, 40);
+    std::uniform_int_distribution<std::size_t> anySize(1, AntiAliasFilter::kMaxFrames);
+    std::uniform_real_distribution<float> sample(-1.0F, 1.0F);
+    for (const double factor : {0.8, 1.0, 1.25, 2.0, 3.0}) {
+        const std::vector<double> taps = antiAliasImpulseResponse(factor);
+        double dcGain = 0.0;
+        for (std::size_t k = 0; k < kTaps; ++k) {
+            ASSERT_EQ(taps[k], taps[kTaps - 1 - k]) << "factor " << factor << " tap " << k;
+            if (factor <= 1.0) {
+                ASSERT_EQ(taps[k], k == kDelay ? 1.0 : 0.0) << "factor " << factor << " tap " << k;
+            }
+            dcGain += taps[k];
+        }
+        ASSERT_NEAR(dcGain, 1.0, 1e-5) << "factor " << factor;
+        if (factor > 1.0) {
+            ASSERT_LT(taps[kDelay], 0.9) << "factor " << factor;  // filters, not only delays
+        }
+        for (const std::size_t channels : {1U, 2U, 6U}) {
+            AntiAliasFilter filter(static_cast<int>(channels));
+            filter.setPitchFactor(factor);
+            for (int run = 0; run < 2; ++run) {
+                filter.reset();
+                std::vector<float> in;
+                std::vector<float> out;
+                std::size_t toSwallow = kDelay;
+                std::vector<float> block;
+                for (int b = 0; b < 30 || in.size() < kDelay * channels; ++b) {
+                    const std::size_t frames =
+                        smallBlock(random) ? smallSize(random) : anySize(random);
+                    block.resize(frames * channels);
+                    for (float& v : block)
+                        v = sample(random);
+                    in.insert(in.end(), block.begin(), block.end());
+                    const std::size_t written = filter.process(block.data(), frames);
+                    const std::size_t swallowed = std::min(toSwallow, frames);
+                    toSwallow -= swallowed;
+                    ASSERT_EQ(written, frames - swallowed) << "block " << b;
+                    out.insert(out.end(), block.begin(), block.begin() + written * channels);
+                }
+                // The silence after the end flushes the last kDelay frames out.
+                std::vector<float> silence(kDelay * channels, 0.0F);
+                ASSERT_EQ(filter.process(silence.data(), kDelay), kDelay);
+                out.insert(out.end(), silence.begin(), silence.end());
+                ASSERT_EQ(out.size(), in.size());
+                const std::size_t total = in.size() / channels;
+                double worst = 0.0;
+                for (std::size_t n = 0; n < total; ++n) {
+                    for (std::size_t c = 0; c < channels; ++c) {
+                        double expected = 0.0;
+                        for (std::size_t k = 0; k < kTaps; ++k) {
+                            if (n + kDelay >= k && n + kDelay - k < total)
+                                expected += taps[k] * in[(n + kDelay - k) * channels + c];
+                        }
+                        worst = std::max(worst, std::fabs(out[n * channels + c] - expected));
+                    }
+                }
+                EXPECT_LE(worst, 1e-6)
+                    << "factor " << factor << ", " << channels << " channels, run " << run;
+            }
+        }
     }
 }
 

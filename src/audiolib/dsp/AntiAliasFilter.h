@@ -39,8 +39,8 @@ class AntiAliasFilter {
     std::vector<float> history_;
     std::vector<float> result_;
     std::size_t swallow_ = kDelay;
-    // Whether the processor runs the eight-lane loop; asked once, at construction.
-    bool avx_ = false;
+    // Whether the processor runs the eight-lane fused loop; asked once, at construction.
+    bool wideFused_ = false;
 };
 
 }  // namespace audiolib
